@@ -1,0 +1,139 @@
+#include "ui/event_adapter.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+
+namespace {
+int gExitDepth = 0;
+}
+
+bool ExitHandlerRunning() { return gExitDepth > 0; }
+
+TEventAdapter::TEventAdapter(QWidget* control) : QObject(control), FControl(control) {
+  setObjectName("eventAdapter");
+  control->installEventFilter(this);
+  // Scroll areas (memos) receive the mouse on their viewport.
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
+    area->viewport()->installEventFilter(this);
+}
+
+TEventAdapter& TEventAdapter::Of(QWidget* control) {
+  if (auto* existing = control->findChild<TEventAdapter*>("eventAdapter", Qt::FindDirectChildrenOnly))
+    return *existing;
+  return *new TEventAdapter(control);
+}
+
+bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+  case QEvent::FocusIn: {
+    if (watched != FControl)
+      break;
+    FEntered = true;
+    if (!OnEnter)
+      break;
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    // Coming back from a message box or a menu, or being handed the focus back by an exit
+    // handler that refused the value, is not a new entry.
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || FInExit)
+      break;
+    OnEnter(FControl);
+    break;
+  }
+  case QEvent::FocusOut: {
+    if (watched != FControl)
+      break;
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+      break;
+    // Only a control that really had the focus is left; a focus change that an exit handler
+    // overrides can take the focus from a control that never received it.
+    if (!FEntered || FInExit || !OnExit) {
+      FEntered = false;
+      break;
+    }
+    FEntered = false;
+    QPointer<TEventAdapter> self(this);
+    FInExit = true;
+    ++gExitDepth;
+    struct TLeave {
+      QPointer<TEventAdapter>& Self;
+      ~TLeave() {
+        --gExitDepth;
+        if (Self)
+          Self->FInExit = false;
+      }
+    } leave{self};
+    OnExit(FControl);
+    break;
+  }
+  case QEvent::KeyPress: {
+    if (watched != FControl || !OnKeyPress || FResending)
+      break;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.isEmpty())
+      break;
+    const Qt::KeyboardModifiers chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    char16_t typed = text.at(0).unicode();
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+      typed = 0x0D;
+    else if (key->key() == Qt::Key_Backspace)
+      typed = 0x08;
+    else if (chord || typed < 0x20 || typed == 0x7F)
+      break; // shortcuts (copy, paste, select all) and other control keys are not typing
+    char16_t changed = typed;
+    OnKeyPress(FControl, changed);
+    if (changed == typed)
+      break;
+    if (changed != 0) {
+      QKeyEvent replaced(QEvent::KeyPress, key->key(), key->modifiers(),
+                         QString(QChar(changed)) + text.mid(1));
+      FResending = true;
+      QApplication::sendEvent(FControl, &replaced);
+      FResending = false;
+    }
+    return true;
+  }
+  case QEvent::MouseMove: {
+    if (!OnMouseMove)
+      break;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == FControl && FControl->childAt(mouse->position().toPoint()) == nullptr)
+      OnMouseMove(FControl);
+    break;
+  }
+  case QEvent::Enter:
+    if (watched == FControl && OnMouseEnter)
+      OnMouseEnter(FControl);
+    break;
+  case QEvent::Leave:
+    if (watched == FControl && OnMouseLeave)
+      OnMouseLeave(FControl);
+    break;
+  default:
+    break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void OnListClick(QComboBox* list, TNotifyEvent handler) {
+  QObject::connect(list, &QComboBox::activated, list,
+                   [list, handler = std::move(handler)](int) { handler(list); });
+}
+
+void OnCheckClick(QCheckBox* box, TNotifyEvent handler) {
+  QObject::connect(box, &QCheckBox::toggled, box,
+                   [box, handler = std::move(handler)](bool) { handler(box); });
+}
+
+void OnButtonClick(QAbstractButton* button, TNotifyEvent handler) {
+  QObject::connect(button, &QAbstractButton::clicked, button,
+                   [button, handler = std::move(handler)](bool) { handler(button); });
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Turns the toolkit's events into the window's named handlers: enter and exit of edit boxes
+// and memos, key presses with a replaceable character, clicks of lists and check boxes, and
+// mouse movement over a control's own area.
+
+#include <QObject>
+#include <functional>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QWidget;
+
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+// Key is the typed character as a UTF-16 unit: Backspace is 0x08 and Enter 0x0D. Setting it
+// to 0 discards the key; changing it inserts the changed character instead.
+using TKeyPressEvent = std::function<void(QObject* Sender, char16_t& Key)>;
+
+class TEventAdapter : public QObject {
+  Q_OBJECT
+public:
+  // The one adapter of a control, created on first use.
+  static TEventAdapter& Of(QWidget* control);
+
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+  TKeyPressEvent OnKeyPress;
+  TNotifyEvent OnMouseMove; // only over the control itself, not over its children
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  explicit TEventAdapter(QWidget* control);
+  QWidget* FControl;
+  bool FInExit = false;
+  bool FEntered = false;
+  bool FResending = false;
+};
+
+// A list's click: the user picked an item (not a change made by code).
+void OnListClick(QComboBox* list, TNotifyEvent handler);
+// A check box's click: every change of its state, also one made by code.
+void OnCheckClick(QCheckBox* box, TNotifyEvent handler);
+// A button's click.
+void OnButtonClick(QAbstractButton* button, TNotifyEvent handler);
+
+// True while some exit handler runs; a focus change made by it is not a new entry.
+bool ExitHandlerRunning();

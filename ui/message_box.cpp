@@ -1,0 +1,62 @@
+#include "ui/message_box.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+TMessageResponder& Responder() {
+  static TMessageResponder responder;
+  return responder;
+}
+
+QString ApplicationTitle() {
+  // The program file's name without extension.
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+int Show(QWidget* owner, const TMessageRequest& request) {
+  if (Responder())
+    return Responder()(request);
+  QMessageBox box(owner ? owner : QApplication::activeWindow());
+  box.setWindowTitle(request.Caption);
+  box.setText(request.Text);
+  box.setIcon((request.Flags & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning
+                                                          : QMessageBox::NoIcon);
+  switch (request.Flags & 0x0F) {
+  case MB_OKCANCEL:
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    break;
+  case MB_YESNO:
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    break;
+  default:
+    box.setStandardButtons(QMessageBox::Ok);
+    break;
+  }
+  switch (box.exec()) {
+  case QMessageBox::Cancel:
+    return IDCANCEL;
+  case QMessageBox::Yes:
+    return IDYES;
+  case QMessageBox::No:
+    return IDNO;
+  default:
+    return (request.Flags & 0x0F) == MB_YESNO ? IDNO : IDOK;
+  }
+}
+
+} // namespace
+
+void SetMessageResponder(TMessageResponder responder) { Responder() = std::move(responder); }
+
+void ShowMessage(const QString& text) {
+  Show(nullptr, TMessageRequest{text, ApplicationTitle(), MB_OK, true});
+}
+
+int MessageBoxA(QWidget* owner, const QString& text, const QString& caption, unsigned flags) {
+  return Show(owner, TMessageRequest{text, caption, flags, false});
+}
