@@ -79,7 +79,9 @@ std::string BackupName(const std::string& name) {
   return base + kBackupExtension;
 }
 
-TTableWrite WriteTableFileSafely(const fs::path& path, const TImageBytes& bytes) {
+namespace {
+
+TTableWrite WriteReplacing(const fs::path& path, const TImageBytes& bytes, bool backup) {
   TTableWrite result;
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
   std::random_device random;
@@ -112,7 +114,7 @@ TTableWrite WriteTableFileSafely(const fs::path& path, const TImageBytes& bytes)
   }
 
   std::error_code exists;
-  if (fs::is_regular_file(path, exists))
+  if (backup && fs::is_regular_file(path, exists))
     result.BackedUp = RenameNoReplace(path, fs::path(BackupName(path.string())));
 
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -123,4 +125,14 @@ TTableWrite WriteTableFileSafely(const fs::path& path, const TImageBytes& bytes)
   }
   result.Ok = true;
   return result;
+}
+
+} // namespace
+
+TTableWrite WriteTableFileSafely(const fs::path& path, const TImageBytes& bytes) {
+  return WriteReplacing(path, bytes, true);
+}
+
+TTableWrite WriteFileAtomically(const fs::path& path, const TImageBytes& bytes) {
+  return WriteReplacing(path, bytes, false);
 }

@@ -35,3 +35,6 @@ struct TTableWrite {
 // old file renamed to its backup (a backup that already exists is kept, as a rename onto an
 // existing name fails) and the new file moved into place.
 TTableWrite WriteTableFileSafely(const std::filesystem::path& path, const TImageBytes& bytes);
+
+// The same complete-or-nothing write, without a backup: for files written by scripts.
+TTableWrite WriteFileAtomically(const std::filesystem::path& path, const TImageBytes& bytes);

@@ -145,3 +145,12 @@ TEST_F(TableFile, AFullDiskNeverTruncatesTheOldFile) {
   for (const auto& entry : fs::directory_iterator(dir))
     EXPECT_NE(entry.path().extension(), ".tmp") << "the temporary file is removed";
 }
+
+TEST_F(TableFile, AtomicWriteReplacesWithoutBackup) {
+  Write("out.tbl", "old");
+  const TTableWrite written = WriteFileAtomically(dir / "out.tbl", Pattern(7));
+  ASSERT_TRUE(written.Ok);
+  EXPECT_FALSE(written.BackedUp);
+  EXPECT_FALSE(fs::exists("out.BAK"));
+  EXPECT_EQ(ReadTableFile("out.tbl").Block, Pattern(7));
+}
