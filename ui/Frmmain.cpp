@@ -1,6 +1,7 @@
 #include "ui/Frmmain.h"
 
 #include "editors/key_names.h"
+#include "editors/record_reading.h"
 #include "image/table_file.h"
 #include "ui/Frmabout.h"
 #include "ui/file_dialogs.h"
@@ -682,42 +683,22 @@ void TfmMain::RenderImage() {
 }
 
 void TfmMain::RenderCapcodes() {
-  const int count = Image.CapcodeCount();
-  const std::size_t length = static_cast<std::size_t>(Image.RecordLength());
-  for (int i = 0; i < count; ++i) {
-    const std::size_t capcode = TConfigImage::CapcodeRecordOffset(i);
-    CapcodeEdits[i]->setText(QString::asprintf("%07u", Image.ReadU32(capcode)));
-    const int type = Image[capcode + kCapcodeTypeOffset];
-    TypeSelectors[i]->setCurrentIndex(type < TypeSelectors[i]->count() ? type : -1);
+  for (int i = 0; i < Image.CapcodeCount(); ++i) {
+    const TEntryReading entry = ReadEntry(Image, i);
+    CapcodeEdits[i]->setText(QString::asprintf("%07u", entry.Capcode));
+    TypeSelectors[i]->setCurrentIndex(entry.Type < TypeSelectors[i]->count() ? entry.Type : -1);
     cboType0Click(TypeSelectors[i]);
-    const int function = Image[capcode + kCapcodeFunctionOffset];
-    FunctionSelectors[i]->setCurrentIndex(function < FunctionSelectors[i]->count() ? function : -1);
+    FunctionSelectors[i]->setCurrentIndex(
+        entry.Function < FunctionSelectors[i]->count() ? entry.Function : -1);
     MessageMemos[i]->clear();
-
-    const std::uint8_t* record = Image.Data() + Image.MessageRecordOffset(i);
-    if (TypeSelectors[i]->currentIndex() == 4) {
-      std::size_t used = 0;
-      while (used < length && record[used] != 0)
-        ++used;
-      MessageMemos[i]->SetText(DecodeBinaryRecord(record, used));
+    if (entry.Binary) {
+      MessageMemos[i]->SetText(DecodeBinaryRecord(entry.Stream.data(), entry.Stream.size()));
       continue;
     }
-    std::size_t start = 0;
-    if (record[0] < 0x20) {
-      edtHeaderCode->setText(Hex2(record[0]));
-      start = 1;
-    } else {
-      edtHeaderCode->setText("00");
-    }
-    std::size_t end = start;
-    while (end < length && record[end] != 0)
-      ++end;
-    while (end > start && record[end - 1] <= 0x20)
-      --end;
-    // The byte after the text; at the end of the last record that is the first reserved byte.
-    edtEndCode->setText(Hex2(record[end]));
-    MessageMemos[i]->SetText(
-        QString::fromLatin1(reinterpret_cast<const char*>(record + start), static_cast<qsizetype>(end - start)));
+    edtHeaderCode->setText(Hex2(entry.Header));
+    edtEndCode->setText(Hex2(entry.Trailer));
+    MessageMemos[i]->SetText(QString::fromLatin1(reinterpret_cast<const char*>(entry.Text.data()),
+                                                 static_cast<qsizetype>(entry.Text.size())));
   }
 }
 
