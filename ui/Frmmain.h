@@ -206,6 +206,12 @@ public:
   void StoreMessage(int entry);
   // The memo text of a "Binary" record.
   QString DecodeBinaryRecord(const std::uint8_t* record, std::size_t length) const;
+  // Inserts, changes or drops a typed key as an editor's key filter decided.
+  void ApplyKeyDecision(QWidget* box, const struct TKeyDecision& decision, char16_t& Key,
+                        bool focusBack);
+  std::uint8_t HeaderCode() const; // edtHeaderCode as StoreMessage reads it
+  std::uint8_t TrailerCode() const;
+  int FTypeChangeEntry = -1; // the entry whose type change is re-storing every message
 
   // ---- Keys and general settings (settings_handlers.cpp) -----------------------------------
   void WireSettings();
