@@ -23,7 +23,9 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QPainter;
 class QProgressBar;
+class QRect;
 class QPushButton;
 class QScrollArea;
 class QStatusBar;
@@ -194,6 +196,8 @@ public:
   void cboRF_CPGClick(QObject* Sender);
   void edtRF_TOCExit(QObject* Sender);
   void StringGrid1SelectCell(int ACol, int ARow, bool& CanSelect);
+  void StringGrid1DrawCell(int ACol, int ARow, const QRect& Rect, QPainter* painter);
+  void ShowHexLabel(int row); // the selected row's value beside it, its name in red
 
   // ---- Capcode and message editor (capcode_handlers.cpp) -----------------------------------
   void WireCapcodes();

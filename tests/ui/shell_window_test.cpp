@@ -24,7 +24,13 @@ using TShellWindow = TWindowTest;
 TEST_F(TShellWindow, StartsWithTheBuiltInImageWhenThereIsNoDefaultTable) {
   TfmMain& w = ShowWindow();
   EXPECT_EQ(w.windowTitle(), "KX470U V1.27");
-  EXPECT_EQ(w.Image.Bytes(), TConfigImage::DefaultBytes()) << "showing changes no byte but the registers";
+  const TImageBytes builtIn = TConfigImage::DefaultBytes();
+  EXPECT_TRUE(std::equal(builtIn.begin() + kCapcodeRecords, builtIn.end(),
+                         w.Image.Bytes().begin() + kCapcodeRecords))
+      << "showing changes no byte beyond the register words";
+  EXPECT_EQ(w.Image.ReadU32(0x000), 0x06C2D0u) << "without an INI file its defaults are packed";
+  EXPECT_EQ(w.Image.ReadU32(0x004), 0x014A43u);
+  EXPECT_EQ(w.edtFreq->text(), "446400000");
   EXPECT_EQ(w.cboSet->currentText(), "8 Set");
   EXPECT_EQ(w.cboBaud->currentText(), "512 bps");
   EXPECT_EQ(w.cboPolarity->currentText(), "Normal");
