@@ -516,6 +516,8 @@ void TfmMain::FormShow() {
   Rendering = false;
   LoadSynthIni();
   PackRegisters();
+  // The panel shows the fields the INI file gave, not those of the image shown before it.
+  ShowRegisterControls();
   ShowFrequency();
   edtHeaderCode->setText("0");
   edtEndCode->setText("0");

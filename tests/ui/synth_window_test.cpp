@@ -218,3 +218,16 @@ TEST_F(TSynthWindow, OpeningAnImageRendersThePanel) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TSynthWindow, PanelShowsTheIniFieldsAfterStartUp) {
+  std::ofstream("KX470S2485E.ini") << "[Reg 3]\nACCESS=2\n[Reg 4]\nATPU=1\nMUX=12\n";
+  TfmMain& w = ShowWindow();
+  EXPECT_EQ(w.cboAccess->currentText(), "R5");
+  EXPECT_TRUE(w.chkATPU->isChecked());
+  EXPECT_EQ(w.cboMUX->currentText(), "IF R/2");
+  EXPECT_EQ((Word(w, 3) >> 20) & 0xF, 2u);
+}
+
+} // namespace
