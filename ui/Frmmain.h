@@ -4,6 +4,7 @@
 // Frmmain.cpp; the handlers of each subsystem live in the matching ui/*_handlers.cpp.
 
 #include "image/config_image.h"
+#include "link/link_host.h"
 #include "synth/synth_registers.h"
 #include "ui/event_adapter.h"
 #include "ui/process_objects.h"
@@ -167,6 +168,8 @@ public:
   void mnuWriteClick(QObject* Sender);
   void mnuVerfyClick(QObject* Sender);
   void SetPollEnabled(bool on);
+  void EnablePagerMenu(bool on); // the menu and its three items
+  TLinkHost LinkHost;            // the link's way into the window
 
   // ---- Synthesizer (synth_handlers.cpp) ----------------------------------------------------
   void WireSynth();

@@ -1,19 +1,113 @@
-// TODO(link): placeholder until the programmer link lands.
+// The programmer link in the window: the port selector, the link button, the presence poll and
+// the Pager menu.
+
 #include "ui/Frmmain.h"
 
+#include "link/link_operations.h"
+#include "ui/message_box.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
-void TfmMain::WireLink() {}
-void TfmMain::RefreshPortList() {}
-void TfmMain::cboPortClick(QObject*) {}
-void TfmMain::btnLinkClick(QObject*) {}
-void TfmMain::Timer2Timer() {}
-void TfmMain::mnuReadClick(QObject*) {}
-void TfmMain::mnuWriteClick(QObject*) {}
-void TfmMain::mnuVerfyClick(QObject*) {}
+void TfmMain::WireLink() {
+  TLinkHost& host = LinkHost;
+  host.DispatchEvents = [] { QCoreApplication::processEvents(); };
+  host.SetStatus = [this](int panel, const std::string& text) {
+    SetStatusText(panel, QString::fromStdString(text));
+  };
+  host.SetProgressRange = [this](int maximum) { PB1->setRange(0, maximum); };
+  host.SetProgress = [this](int position) { PB1->setValue(position); };
+  host.Progress = [this] { return PB1->value(); };
+  host.Message = [](const std::string& text) { ShowMessage(QString::fromStdString(text)); };
+  host.EnableWindow = [this](bool on) { setEnabled(on); };
+  host.EnablePagerMenu = [this](bool on) { EnablePagerMenu(on); };
+  host.EnableLinkButton = [this](bool on) { btnLink->setEnabled(on); };
+  host.SetPoll = [this](bool on) { SetPollEnabled(on); };
+  host.SetIdentification = [this](const std::string& line) {
+    lblPID->setText(QString::fromStdString(line));
+  };
+  CompleteHost(host);
+
+  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  OnButtonClick(btnLink, [this](QObject* s) { btnLinkClick(s); });
+  OnListClick(cboPort, [this](QObject* s) { cboPortClick(s); });
+}
+
+void TfmMain::EnablePagerMenu(bool on) {
+  // A disabled menu does not stop its items' shortcuts: the items follow the menu.
+  mnuPager->setEnabled(on);
+  for (QAction* action : {mnuRead, mnuWrite, mnuVerfy})
+    action->setEnabled(on);
+}
+
 void TfmMain::SetPollEnabled(bool on) {
   if (on)
     Timer2->start();
   else
     Timer2->stop();
 }
+
+void TfmMain::RefreshPortList() { ::RefreshPortList(Process.Link.Ports); }
+
+void TfmMain::cboPortClick(QObject*) { Process.Link.SelectedPort = cboPort->currentIndex(); }
+
+void TfmMain::btnLinkClick(QObject*) { LinkEncoder(Process.Link, LinkHost); }
+
+void TfmMain::Timer2Timer() {
+  TLinkState& link = Process.Link;
+  // A tick that arrives while an exchange (or one of its message boxes) is under way waits
+  // for the next one: the port and the protocol serve one exchange at a time.
+  if (link.Busy)
+    return;
+  QCoreApplication::processEvents();
+  if (link.Busy)
+    return;
+  ::RefreshPortList(link.Ports);
+  if (link.Ports.Count == link.LastPortCount && link.EncoderPresent)
+    return;
+  link.Busy = true;
+  SetPollEnabled(false);
+  link.LastPortCount = link.Ports.Count;
+  link.EncoderPresent = ProbeEncoder(link, LinkHost);
+  link.Busy = false;
+  if (link.EncoderPresent) {
+    PageControl1->setVisible(true);
+    EnablePagerMenu(true);
+    mnuOpen->setEnabled(true);
+    SetStatusText(2, QString::fromStdString(IdentificationLine(link.Identification)));
+  } else {
+    groupKeyDefine->move(groupKeyDefine->x(), GroupBox1->geometry().bottom() + 1 + 10);
+    PageControl1->setVisible(true);
+    SetStatusText(1, " The KX470U is not responding !");
+    SetStatusText(2, "");
+    lblPID->setText("");
+    EnablePagerMenu(false);
+  }
+  SetPollEnabled(true);
+}
+
+void TfmMain::mnuReadClick(QObject*) {
+  ReadEncoder(Process.Link, LinkHost, Image, [this] {
+    Rendering = true;
+    RenderImage();
+    Rendering = false;
+  });
+}
+
+void TfmMain::mnuWriteClick(QObject*) {
+  if (Process.Link.Busy)
+    return;
+  // The control being edited stores its value before anything is sent.
+  FocusNull();
+  WriteEncoder(Process.Link, LinkHost, Image);
+}
+
+void TfmMain::mnuVerfyClick(QObject*) { VerifyEncoder(Process.Link, LinkHost, Image); }

@@ -19,7 +19,11 @@ QString ApplicationTitle() {
 int Show(QWidget* owner, const TMessageRequest& request) {
   if (Responder())
     return Responder()(request);
-  QMessageBox box(owner ? owner : QApplication::activeWindow());
+  // A window disabled for a transfer cannot own a dialog: the box is then application-modal.
+  QWidget* parent = owner ? owner : QApplication::activeWindow();
+  if (parent && !parent->isEnabled())
+    parent = nullptr;
+  QMessageBox box(parent);
   box.setWindowTitle(request.Caption);
   box.setText(request.Text);
   box.setIcon((request.Flags & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning

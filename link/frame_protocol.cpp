@@ -1,0 +1,217 @@
+#include "link/frame_protocol.h"
+
+#include <array>
+#include <chrono>
+#include <thread>
+
+void CompleteHost(TLinkHost& host) {
+  if (!host.DispatchEvents)
+    host.DispatchEvents = [] {};
+  if (!host.SetStatus)
+    host.SetStatus = [](int, const std::string&) {};
+  if (!host.SetProgressRange)
+    host.SetProgressRange = [](int) {};
+  if (!host.SetProgress)
+    host.SetProgress = [](int) {};
+  if (!host.Progress)
+    host.Progress = [] { return 0; };
+  if (!host.Message)
+    host.Message = [](const std::string&) {};
+  if (!host.EnableWindow)
+    host.EnableWindow = [](bool) {};
+  if (!host.EnablePagerMenu)
+    host.EnablePagerMenu = [](bool) {};
+  if (!host.EnableLinkButton)
+    host.EnableLinkButton = [](bool) {};
+  if (!host.SetPoll)
+    host.SetPoll = [](bool) {};
+  if (!host.SetIdentification)
+    host.SetIdentification = [](const std::string&) {};
+}
+
+const char* StatusText(std::uint8_t code) {
+  static constexpr std::array<const char*, 10> kTexts{
+      nullptr,
+      "Receiver OK",
+      "Receiver Fail (Chksum Error)",
+      "Write OK",
+      "Write Fail",
+      "Total Checksum Error",
+      "Pager not in programmer. Re-Link, Please !",
+      "Data Not Ready. Re-Link, Please !",
+      "Command Error",
+      "Command Timeout"};
+  return code < kTexts.size() ? kTexts[code] : nullptr;
+}
+
+int PayloadLengthOf(std::uint8_t frameType) {
+  switch (frameType) {
+  case 1: return 64;
+  case 2: return 256;
+  case 3: return 0;
+  case 4: return 1;
+  case 5: return 1;
+  case 255: return 0;
+  default: return -1;
+  }
+}
+
+namespace {
+
+std::uint16_t Sum16(const std::uint8_t* bytes, std::size_t count) {
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    sum += bytes[i];
+  return static_cast<std::uint16_t>(sum);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::uint8_t p1, std::uint8_t p2,
+                                            std::uint8_t p3, const std::uint8_t* payload,
+                                            std::size_t n) {
+  if (!payload)
+    n = 0;
+  std::vector<std::uint8_t> frame(7 + n);
+  frame[0] = code;
+  frame[1] = static_cast<std::uint8_t>(code ^ 0xFF);
+  frame[2] = p1;
+  frame[3] = p2;
+  frame[4] = p3;
+  for (std::size_t i = 0; i < n; ++i)
+    frame[5 + i] = payload[i];
+  const std::uint16_t sum = Sum16(frame.data(), 5 + n);
+  frame[5 + n] = static_cast<std::uint8_t>(sum >> 8);
+  frame[6 + n] = static_cast<std::uint8_t>(sum);
+  return frame;
+}
+
+bool FrameChecksumOK(const std::uint8_t* buffer, std::size_t length) {
+  if (length < 3)
+    return false;
+  const std::uint16_t sum = Sum16(buffer, length - 2);
+  return buffer[length - 2] == (sum >> 8) && buffer[length - 1] == (sum & 0xFF);
+}
+
+void WaitMicroseconds(std::int64_t microseconds) {
+  std::this_thread::sleep_until(std::chrono::steady_clock::now() +
+                                std::chrono::microseconds(microseconds));
+}
+
+bool SendRaw(TLinkPort& link, const std::uint8_t* buffer, std::size_t length) {
+  if (!link.Port.IsOpen())
+    return false;
+  link.Port.Transmit(buffer, length);
+  return true;
+}
+
+bool ReadReply(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t length,
+               unsigned pollLimit) {
+  if (!link.Port.IsOpen())
+    return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    unsigned polls = 0;
+    while (link.Port.PendingInput() == 0) {
+      host.DispatchEvents();
+      // One poll: up to 5 ms, ended early by an arriving byte.
+      link.Port.WaitForInput(kReplyPollMicroseconds);
+      if (++polls > pollLimit) {
+        link.Port.DiscardBuffers();
+        return false;
+      }
+    }
+    buffer[i] = link.Port.ReceiveByte();
+  }
+  return true;
+}
+
+void ShowLinkStatus(TLinkPort& link, TLinkHost& host, std::uint8_t code) {
+  if (const char* text = StatusText(code)) {
+    link.StatusText = text;
+    if (code == 6 || code == 7)
+      host.EnableLinkButton(true);
+  }
+  host.SetStatus(1, link.StatusText);
+}
+
+bool SendCommand(TLinkPort& link, TLinkHost& host, std::uint8_t code, std::uint8_t p1,
+                 std::uint8_t p2, std::uint8_t p3, const std::uint8_t* payload, std::size_t n) {
+  host.SetStatus(1, "");
+  const std::vector<std::uint8_t> frame = BuildCommandFrame(code, p1, p2, p3, payload, n);
+  SendRaw(link, frame.data(), frame.size());
+  std::array<std::uint8_t, kReplyLength> reply{};
+  if (!ReadReply(link, host, reply.data(), reply.size(), kReplyPollLimit)) {
+    link.StatusText = kReadTimeout;
+    return false;
+  }
+  const std::uint16_t sum = Sum16(reply.data(), 6);
+  if (reply[6] != (sum >> 8) || reply[7] != (sum & 0xFF)) {
+    link.StatusText = kChecksumError;
+    return false;
+  }
+  ShowLinkStatus(link, host, reply[5]);
+  return reply[5] == kStatusAccepted;
+}
+
+void FeedReceiveState(TReceiveState& state, std::uint8_t byte) {
+  if (state.Header == 0) {
+    if (byte == 0x20 || byte == 0x30 || byte == 0x40 || byte == 0x50)
+      state.Header = byte;
+    return;
+  }
+  if (state.Complement == 0) {
+    if (byte == (state.Header ^ 0xFF)) {
+      state.Complement = byte;
+    } else {
+      state.Header = 0;
+      state.Complement = 0;
+    }
+    return;
+  }
+  if (state.FrameType == 0) {
+    const int length = PayloadLengthOf(byte);
+    if (length >= 0) {
+      state.FrameType = byte;
+      state.PayloadLength = static_cast<std::size_t>(length);
+    } else {
+      state = TReceiveState{};
+    }
+  }
+}
+
+bool ReceiveFrame(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t capacity,
+                  std::size_t& length, unsigned pollLimit) {
+  length = 0;
+  if (!link.Port.IsOpen())
+    return false;
+  std::size_t count = 0;
+  link.Receive.PayloadLength = 0;
+  for (;;) {
+    unsigned polls = 0;
+    while (link.Port.PendingInput() == 0) {
+      host.DispatchEvents();
+      link.Port.WaitForInput(kFramePollMicroseconds);
+      if (++polls > pollLimit) {
+        link.Port.DiscardBuffers();
+        host.SetProgress(0);
+        link.StatusText = kReadTimeout;
+        return false;
+      }
+    }
+    // A stream of bytes that never forms a frame must not run past the buffer.
+    if (count >= capacity) {
+      link.Port.DiscardBuffers();
+      host.SetProgress(0);
+      link.StatusText = kChecksumError;
+      return false;
+    }
+    host.SetProgress(static_cast<int>(count));
+    const std::uint8_t byte = link.Port.ReceiveByte();
+    FeedReceiveState(link.Receive, byte);
+    buffer[count++] = byte;
+    if (link.Receive.FrameType != 0 && count >= link.Receive.PayloadLength + 7) {
+      length = count;
+      return true;
+    }
+  }
+}

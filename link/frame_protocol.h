@@ -1,0 +1,69 @@
+#pragma once
+// The programmer protocol: command frames out, 8-byte replies and data frames in, each with a
+// 16-bit big-endian sum. The waits poll the port and keep the user interface served.
+
+#include "link/comm_port.h"
+#include "link/link_host.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr std::uint8_t kIdentify = 0x20;
+constexpr std::uint8_t kWriteBlock = 0x30;
+constexpr std::uint8_t kReadBlock = 0x40;
+constexpr std::size_t kReplyLength = 8;
+constexpr unsigned kReplyPollLimit = 100;   // polls of 5 ms per reply byte
+constexpr unsigned kFramePollLimit = 300;   // polls of 10 ms per frame byte
+constexpr std::uint32_t kReplyPollMicroseconds = 5000;
+constexpr std::uint32_t kFramePollMicroseconds = 10000;
+constexpr std::uint8_t kStatusAccepted = 1;
+constexpr std::uint8_t kStatusWriteOK = 3;
+
+constexpr const char* kReadTimeout = "Read Timeout !";
+constexpr const char* kChecksumError = "Checksum error !";
+
+// The state the data-frame receiver keeps between bytes.
+struct TReceiveState {
+  std::uint8_t Header = 0;
+  std::uint8_t Complement = 0;
+  std::uint8_t FrameType = 0;
+  std::size_t PayloadLength = 0;
+};
+
+// The process-wide link: the port and the protocol's memory.
+struct TLinkPort {
+  TCommPort Port;
+  std::string StatusText; // the latest protocol message
+  TReceiveState Receive;
+};
+
+// The status text of a reply's status code; nullptr for codes without one (0, 10..255).
+const char* StatusText(std::uint8_t code);
+// Payload length of a data frame type; -1 for a type that starts no frame.
+int PayloadLengthOf(std::uint8_t frameType);
+
+std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::uint8_t p1, std::uint8_t p2,
+                                            std::uint8_t p3, const std::uint8_t* payload,
+                                            std::size_t n);
+// The sum of bytes 0..length-3 equals the big-endian value in the last two bytes.
+bool FrameChecksumOK(const std::uint8_t* buffer, std::size_t length);
+
+// Sleeps until the deadline on the monotonic clock; no events are served meanwhile.
+void WaitMicroseconds(std::int64_t microseconds);
+
+bool SendRaw(TLinkPort& link, const std::uint8_t* buffer, std::size_t length);
+bool ReadReply(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t length,
+               unsigned pollLimit);
+void ShowLinkStatus(TLinkPort& link, TLinkHost& host, std::uint8_t code);
+bool SendCommand(TLinkPort& link, TLinkHost& host, std::uint8_t code, std::uint8_t p1,
+                 std::uint8_t p2, std::uint8_t p3, const std::uint8_t* payload, std::size_t n);
+
+// One step of the receive state machine. Returns true when the state now expects a payload.
+void FeedReceiveState(TReceiveState& state, std::uint8_t byte);
+// Receives one data frame into buffer (capacity bytes). Every byte read is stored, stray bytes
+// included. Fails on a time-out between two bytes, and when the buffer fills before a frame is
+// complete. On success `length` is the number of bytes stored.
+bool ReceiveFrame(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t capacity,
+                  std::size_t& length, unsigned pollLimit);
