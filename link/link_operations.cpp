@@ -89,6 +89,40 @@ bool ReadImage(TLinkState& state, TLinkHost& host, TImageBytes& copy, bool poll)
 
 } // namespace
 
+namespace {
+TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host);
+bool DoProbeEncoder(TLinkState& state, TLinkHost& host);
+TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
+                       const std::function<void()>& show);
+TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image);
+TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image);
+
+// A port that fails in the middle of a transfer (an adapter unplugged) ends the operation
+// with a message instead of an error nobody handles; the window is given back whole.
+std::string PortFailure(TLinkState& state, const ECommError& error) {
+  try {
+    state.Link.Port.Close();
+  } catch (const ECommError&) {
+  }
+  state.Link.StatusText = "Serial port error " + std::to_string(error.Code) + " (" +
+                          std::to_string(error.SystemError) + "). Re-Link, Please !";
+  return state.Link.StatusText;
+}
+
+template <typename TOperation>
+TOutcome Guarded(TLinkState& state, TLinkHost& host, bool poll, TOperation operation) {
+  try {
+    return operation();
+  } catch (const ECommError& error) {
+    const std::string text = PortFailure(state, error);
+    Restore(state, host, true, poll);
+    host.EnablePagerMenu(false);
+    host.Message(text);
+    return TOutcome::Failed;
+  }
+}
+} // namespace
+
 std::string IdentificationLine(const std::array<std::uint8_t, kIdentificationSize>& block) {
   char line[128];
   std::snprintf(line, sizeof line, "PID:%d,  MCU Type:%d,  IAP Ver:%d.%d,  User Ver:%d.%d",
@@ -123,7 +157,8 @@ bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int sl
   }
 }
 
-TOutcome LinkEncoder(TLinkState& state, TLinkHost& host) {
+namespace {
+TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
   const TExchange exchange(state);
   if (exchange.Refused())
     return TOutcome::Refused;
@@ -169,7 +204,7 @@ TOutcome LinkEncoder(TLinkState& state, TLinkHost& host) {
   return outcome;
 }
 
-bool ProbeEncoder(TLinkState& state, TLinkHost& host) {
+bool DoProbeEncoder(TLinkState& state, TLinkHost& host) {
   for (int slot = 0; slot < state.Ports.Count; ++slot) {
     // A port that cannot be opened is skipped at once: no entry sequence, no waiting.
     if (!EnterProgramming(state, host, slot, true))
@@ -217,7 +252,7 @@ bool ProbeEncoder(TLinkState& state, TLinkHost& host) {
   return false;
 }
 
-TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
+TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
                      const std::function<void()>& show) {
   const TExchange exchange(state);
   if (exchange.Refused())
@@ -238,7 +273,7 @@ TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
   return TOutcome::Success;
 }
 
-TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
+TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
   const TExchange exchange(state);
   if (exchange.Refused())
     return TOutcome::Refused;
@@ -288,7 +323,7 @@ TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
   return outcome;
 }
 
-TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
+TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
   const TExchange exchange(state);
   if (exchange.Refused())
     return TOutcome::Refused;
@@ -307,4 +342,34 @@ TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& i
   host.Message("Verify success !");
   Restore(state, host, true, false);
   return TOutcome::Success;
+}
+
+} // namespace
+
+TOutcome LinkEncoder(TLinkState& state, TLinkHost& host) {
+  return Guarded(state, host, true, [&] { return DoLinkEncoder(state, host); });
+}
+
+bool ProbeEncoder(TLinkState& state, TLinkHost& host) {
+  try {
+    return DoProbeEncoder(state, host);
+  } catch (const ECommError& error) {
+    host.SetProgress(0);
+    host.EnableWindow(true);
+    host.SetStatus(1, PortFailure(state, error));
+    return false;
+  }
+}
+
+TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
+                     const std::function<void()>& show) {
+  return Guarded(state, host, true, [&] { return DoReadEncoder(state, host, image, show); });
+}
+
+TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
+  return Guarded(state, host, true, [&] { return DoWriteEncoder(state, host, image); });
+}
+
+TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
+  return Guarded(state, host, false, [&] { return DoVerifyEncoder(state, host, image); });
 }
