@@ -1,0 +1,76 @@
+// Times link, read, write and verify against the simulator sending at the real line rate, and
+// compares each with the time its bytes need on the wire.
+//   build/bench/link_bench [rounds]
+
+#include "link/link_operations.h"
+#include "tests/link/sim_process.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double Cpu() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+constexpr double kByte19200 = 10.0 / 19200;
+constexpr double kByte9600 = 10.0 / 9600;
+
+struct TResult {
+  double Wall = 0, Cpu = 0;
+};
+
+template <typename F> TResult Measure(F operation) {
+  const double wall = Now(), cpu = Cpu();
+  operation();
+  return {Now() - wall, Cpu() - cpu};
+}
+
+void Report(const char* name, const TResult& r, double wire) {
+  std::printf("%-7s wall %7.3f s  cpu %6.3f s (%4.1f %% of wall)  wire %6.3f s  ratio %.3f\n", name,
+              r.Wall, r.Cpu, 100.0 * r.Cpu / r.Wall, wire, r.Wall / wire);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
+  TSimProcess sim({"--pace"});
+  if (sim.Path.empty()) {
+    std::fprintf(stderr, "the simulator did not start\n");
+    return 1;
+  }
+  TLinkState state;
+  state.Ports.Slots[0] = sim.Path;
+  state.Ports.Count = 1;
+  TLinkHost host;
+  bool ok = true;
+  host.Message = [&](const std::string& text) {
+    if (text.find("Success") == std::string::npos && text.find("success") == std::string::npos) {
+      std::fprintf(stderr, "failed: %s\n", text.c_str());
+      ok = false;
+    }
+  };
+  CompleteHost(host);
+  // Bytes on the wire: commands, 8-byte replies, data frames.
+  const double linkWire = 5 * kByte9600 + 0.2 + (7 + 8 + 71) * kByte19200;
+  const double readWire = 8 * (7 + 8 + 263) * kByte19200;
+  const double writeWire = 8 * (263 + 8 + 8) * kByte19200;
+  TConfigImage image;
+  for (int round = 0; round < rounds && ok; ++round) {
+    std::printf("round %d\n", round + 1);
+    Report("link", Measure([&] { LinkEncoder(state, host); }), linkWire);
+    Report("read", Measure([&] { ReadEncoder(state, host, image, {}); }), readWire);
+    Report("write", Measure([&] { WriteEncoder(state, host, image); }), writeWire);
+    Report("verify", Measure([&] { VerifyEncoder(state, host, image); }), readWire);
+  }
+  return ok ? 0 : 1;
+}
