@@ -1,0 +1,175 @@
+// The serial port over the Win32 communications API, for a Windows build.
+
+#ifdef _WIN32
+
+#include "link/comm_port.h"
+
+#include <windows.h>
+
+namespace {
+
+[[noreturn]] void Raise(std::uint8_t code) {
+  throw ECommError{code, static_cast<std::uint32_t>(GetLastError())};
+}
+
+// Every row of the line settings; baud rate and data format come from the object.
+void FillLine(DCB& dcb, std::uint32_t rate, std::uint8_t byteSize, bool even, bool twoStop) {
+  dcb.DCBlength = sizeof(DCB);
+  dcb.BaudRate = rate;
+  dcb.fBinary = 1;
+  dcb.fParity = 0;
+  dcb.fOutxCtsFlow = 0;
+  dcb.fOutxDsrFlow = 0;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fDsrSensitivity = 0;
+  dcb.fTXContinueOnXoff = 0;
+  dcb.fOutX = 0;
+  dcb.fInX = 0;
+  dcb.fErrorChar = 0;
+  dcb.fNull = 0;
+  dcb.fRtsControl = RTS_CONTROL_DISABLE;
+  dcb.fAbortOnError = 0;
+  dcb.fDummy2 = 0;
+  dcb.wReserved = 0;
+  dcb.XonLim = 2048;
+  dcb.XoffLim = 512;
+  dcb.ByteSize = byteSize;
+  dcb.Parity = even ? EVENPARITY : NOPARITY;
+  dcb.StopBits = twoStop ? TWOSTOPBITS : ONESTOPBIT;
+  dcb.wReserved1 = 0;
+}
+
+} // namespace
+
+TCommPort::TCommPort() = default;
+
+TCommPort::~TCommPort() {
+  if (FOpen)
+    CloseHandle(FHandle);
+}
+
+std::string TCommPort::DevicePath(const std::string& name) {
+  // The prefix reaches COM10 and above as well as COM1.
+  return "\\\\.\\" + name;
+}
+
+void TCommPort::Open() {
+  if (FOpen)
+    return;
+  const std::string path = DevicePath(FPortName);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    Raise(8);
+  DCB dcb{};
+  dcb.DCBlength = sizeof(DCB);
+  if (!GetCommState(handle, &dcb)) {
+    CloseHandle(handle);
+    Raise(14);
+  }
+  FillLine(dcb, FBaudRate, FByteSize, FEvenParity, FTwoStopBits);
+  if (!SetCommState(handle, &dcb)) {
+    CloseHandle(handle);
+    Raise(15);
+  }
+  if (!SetupComm(handle, 32768, 9216)) {
+    CloseHandle(handle);
+    Raise(16);
+  }
+  FHandle = handle;
+  FOpen = true;
+}
+
+void TCommPort::Close() {
+  if (!FOpen)
+    return;
+  if (!CloseHandle(FHandle))
+    Raise(11);
+  FOpen = false;
+}
+
+void TCommPort::ChangeBaud(std::uint32_t rate) {
+  const std::uint32_t previous = FBaudRate;
+  FBaudRate = rate;
+  if (!FOpen)
+    return;
+  DCB dcb{};
+  dcb.DCBlength = sizeof(DCB);
+  GetCommState(FHandle, &dcb);
+  FillLine(dcb, rate, FByteSize, FEvenParity, FTwoStopBits);
+  if (!SetCommState(FHandle, &dcb)) {
+    FBaudRate = previous;
+    Raise(1);
+  }
+}
+
+void TCommPort::AssignPortName(const std::string& name) {
+  if (FOpen) {
+    SetLastError(0);
+    Raise(6);
+  }
+  FPortName = name;
+}
+
+void TCommPort::Reconfigure(std::uint32_t rate, const std::string& name, int format) {
+  FByteSize = format == kDataFormat7E2 ? 7 : 8;
+  FEvenParity = format == kDataFormat7E2;
+  FTwoStopBits = format != kDataFormat8N1;
+  Close();
+  ChangeBaud(rate);
+  AssignPortName(name);
+  Open();
+}
+
+std::size_t TCommPort::PendingInput() {
+  if (!FOpen)
+    Raise(7);
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(FHandle, &errors, &status))
+    Raise(18);
+  return status.cbInQue;
+}
+
+std::uint8_t TCommPort::ReceiveByte() {
+  if (!FOpen)
+    Raise(7);
+  std::uint8_t byte = 0;
+  DWORD got = 0;
+  if (!ReadFile(FHandle, &byte, 1, &got, nullptr))
+    Raise(10);
+  return byte;
+}
+
+void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
+  if (!FOpen)
+    Raise(7);
+  if (length == 0 || buffer == nullptr)
+    return;
+  DWORD written = 0;
+  if (!WriteFile(FHandle, buffer, static_cast<DWORD>(length), &written, nullptr) ||
+      written != length) {
+    // A write that failed is reported even when its error condition could be cleared.
+    DWORD errors = 0;
+    ClearCommError(FHandle, &errors, nullptr);
+    Raise(9);
+  }
+}
+
+void TCommPort::DiscardBuffers() {
+  if (!FOpen)
+    Raise(7);
+  if (!PurgeComm(FHandle, PURGE_RXCLEAR) || !PurgeComm(FHandle, PURGE_TXCLEAR))
+    Raise(12);
+}
+
+bool TCommPort::WaitForInput(std::uint32_t microseconds) {
+  if (!FOpen)
+    return false;
+  // No readiness wait on a synchronous handle: sleep the poll interval.
+  if (PendingInput() == 0)
+    Sleep((microseconds + 999) / 1000);
+  return PendingInput() > 0;
+}
+
+#endif // _WIN32
