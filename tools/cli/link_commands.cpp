@@ -102,7 +102,10 @@ int RunRead(const TCommandLine& line) {
   return kExitOk;
 }
 
-int RunWrite(const TCommandLine& line) {
+namespace {
+
+// Write and verify: a checked table file, a link, then the operation on its image.
+int SendOrCompare(const TCommandLine& line, bool write) {
   const std::optional<TImageBytes> bytes = LoadTableFile(line.Arguments[0]);
   if (!bytes)
     return kExitFailed;
@@ -112,28 +115,17 @@ int RunWrite(const TCommandLine& line) {
     return kExitFailed;
   TConfigImage image;
   image.Assign(*bytes);
-  const TOutcome outcome = WriteEncoder(state, console.Host, image);
+  const TOutcome outcome = write ? WriteEncoder(state, console.Host, image)
+                                 : VerifyEncoder(state, console.Host, image);
   console.Clear();
   if (outcome != TOutcome::Success)
     return Fail(console.LastMessage);
-  std::puts("Write Success");
+  std::puts(write ? "Write Success" : "Verify success !");
   return kExitOk;
 }
 
-int RunVerify(const TCommandLine& line) {
-  const std::optional<TImageBytes> bytes = LoadTableFile(line.Arguments[0]);
-  if (!bytes)
-    return kExitFailed;
-  TLinkState state;
-  TConsole console;
-  if (!Link(state, console, *line.Port))
-    return kExitFailed;
-  TConfigImage image;
-  image.Assign(*bytes);
-  const TOutcome outcome = VerifyEncoder(state, console.Host, image);
-  console.Clear();
-  if (outcome != TOutcome::Success)
-    return Fail(console.LastMessage);
-  std::puts("Verify success !");
-  return kExitOk;
-}
+} // namespace
+
+int RunWrite(const TCommandLine& line) { return SendOrCompare(line, true); }
+
+int RunVerify(const TCommandLine& line) { return SendOrCompare(line, false); }
