@@ -12,12 +12,12 @@ constexpr std::uint8_t kBinaryTypeCode = 4;
 
 struct TEntryReading {
   std::uint32_t Capcode = 0;
-  std::uint8_t Type = 0;       // the stored byte; 0..4 name the type list's items
-  std::uint8_t Function = 0;   // the stored byte; 0..3 name the function list's items
-  bool Binary = false;         // type 4: the text is Big5, there are no codes
-  std::uint8_t Header = 0;     // a first byte below 0x20, else 0
-  std::uint8_t Trailer = 0;    // the byte after the trimmed text
-  std::vector<std::uint8_t> Text; // 8-bit text, or Big5 for "Binary"
+  std::uint8_t Type = 0;            // the stored byte; 0..4 name the type list's items
+  std::uint8_t Function = 0;        // the stored byte; 0..3 name the function list's items
+  bool Binary = false;              // type 4: the text is Big5, there are no codes
+  std::uint8_t Header = 0;          // a first byte below 0x20, else 0
+  std::uint8_t Trailer = 0;         // the byte after the trimmed text
+  std::vector<std::uint8_t> Text;   // 8-bit text, or Big5 for "Binary"
   std::vector<std::uint8_t> Stream; // "Binary": the record's pager stream up to its first 0
 };
 

@@ -80,9 +80,13 @@ void TConfigImage::WriteBitField(std::size_t offset, unsigned shift, unsigned va
   FBytes.at(offset) = static_cast<std::uint8_t>(updated);
 }
 
-std::uint32_t TConfigImage::ImageSum() const { return BlockSum(FBytes); }
+std::uint32_t TConfigImage::ImageSum() const {
+  return BlockSum(FBytes);
+}
 
-void TConfigImage::StoreChecksum() { WriteBigEndian32(FBytes.data() + kChecksum, ImageSum()); }
+void TConfigImage::StoreChecksum() {
+  WriteBigEndian32(FBytes.data() + kChecksum, ImageSum());
+}
 
 std::uint32_t TConfigImage::ReadU32(std::size_t offset) const {
   if (offset + 4 > kImageSize)

@@ -12,7 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string SystemText(int error) { return std::strerror(error); }
+std::string SystemText(int error) {
+  return std::strerror(error);
+}
 
 // rename() that fails when the target exists, like the rename the backup rule was made for.
 bool RenameNoReplace(const fs::path& from, const fs::path& to) {

@@ -11,9 +11,9 @@ constexpr const char* kBackupExtension = ".BAK";
 
 struct TTableRead {
   bool Ok = false;
-  std::string Error;              // why the file could not be read (empty when Ok)
-  std::uintmax_t FileSize = 0;    // the whole file's size; only the first 2048 bytes are used
-  TImageBytes Block{};            // the first 2048 bytes, zero-filled when the file is shorter
+  std::string Error;           // why the file could not be read (empty when Ok)
+  std::uintmax_t FileSize = 0; // the whole file's size; only the first 2048 bytes are used
+  TImageBytes Block{};         // the first 2048 bytes, zero-filled when the file is shorter
 };
 
 // Reads the first 2048 bytes of a table file. A short file is read as far as it goes and the
@@ -27,7 +27,7 @@ std::string BackupName(const std::string& name);
 struct TTableWrite {
   bool Ok = false;
   std::string Error;
-  bool BackedUp = false;          // the previous file was renamed to its backup name
+  bool BackedUp = false; // the previous file was renamed to its backup name
 };
 
 // Writes a table file so that a failure never costs the previous content: the bytes go to a

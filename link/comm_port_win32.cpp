@@ -57,8 +57,8 @@ void TCommPort::Open() {
   if (FOpen)
     return;
   const std::string path = DevicePath(FPortName);
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     Raise(8);
   DCB dcb{};

@@ -30,29 +30,35 @@ void CompleteHost(TLinkHost& host) {
 }
 
 const char* StatusText(std::uint8_t code) {
-  static constexpr std::array<const char*, 10> kTexts{
-      nullptr,
-      "Receiver OK",
-      "Receiver Fail (Chksum Error)",
-      "Write OK",
-      "Write Fail",
-      "Total Checksum Error",
-      "Pager not in programmer. Re-Link, Please !",
-      "Data Not Ready. Re-Link, Please !",
-      "Command Error",
-      "Command Timeout"};
+  static constexpr std::array<const char*, 10> kTexts{nullptr,
+                                                      "Receiver OK",
+                                                      "Receiver Fail (Chksum Error)",
+                                                      "Write OK",
+                                                      "Write Fail",
+                                                      "Total Checksum Error",
+                                                      "Pager not in programmer. Re-Link, Please !",
+                                                      "Data Not Ready. Re-Link, Please !",
+                                                      "Command Error",
+                                                      "Command Timeout"};
   return code < kTexts.size() ? kTexts[code] : nullptr;
 }
 
 int PayloadLengthOf(std::uint8_t frameType) {
   switch (frameType) {
-  case 1: return 64;
-  case 2: return 256;
-  case 3: return 0;
-  case 4: return 1;
-  case 5: return 1;
-  case 255: return 0;
-  default: return -1;
+  case 1:
+    return 64;
+  case 2:
+    return 256;
+  case 3:
+    return 0;
+  case 4:
+    return 1;
+  case 5:
+    return 1;
+  case 255:
+    return 0;
+  default:
+    return -1;
   }
 }
 

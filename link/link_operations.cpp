@@ -15,9 +15,7 @@ constexpr int kTransferProgress = 13;
 // Marks an exchange as running for as long as it lives.
 class TExchange {
 public:
-  explicit TExchange(TLinkState& state) : FState(state), FOwner(!state.Busy) {
-    state.Busy = true;
-  }
+  explicit TExchange(TLinkState& state) : FState(state), FOwner(!state.Busy) { state.Busy = true; }
   ~TExchange() {
     if (FOwner)
       FState.Busy = false;
@@ -38,7 +36,9 @@ bool EnterProgramming(TLinkState& state, TLinkHost& host, int slot, bool quiet) 
   return OpenLinkPort(state, host, kLinkBaud, slot, quiet);
 }
 
-void ClearReceive(TLinkState& state) { state.Link.Receive = TReceiveState{}; }
+void ClearReceive(TLinkState& state) {
+  state.Link.Receive = TReceiveState{};
+}
 
 // "Restore": the end of read, write and verify.
 void Restore(TLinkState&, TLinkHost& host, bool statusText, bool poll) {
@@ -130,7 +130,9 @@ std::string IdentificationLine(const std::array<std::uint8_t, kIdentificationSiz
   return line;
 }
 
-bool IsKX470U(std::uint8_t pid) { return pid == 8 || pid == 10; }
+bool IsKX470U(std::uint8_t pid) {
+  return pid == 8 || pid == 10;
+}
 
 bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int slot, bool quiet) {
   TCommPort& port = state.Link.Port;
@@ -253,7 +255,7 @@ bool DoProbeEncoder(TLinkState& state, TLinkHost& host) {
 }
 
 TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
-                     const std::function<void()>& show) {
+                       const std::function<void()>& show) {
   const TExchange exchange(state);
   if (exchange.Refused())
     return TOutcome::Refused;
@@ -291,8 +293,7 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   std::uint8_t frame[kWriteBufferSize] = {};
   std::size_t length = 0;
   for (int block = 1; block <= kBlockCount; ++block) {
-    const std::uint8_t* payload =
-        image.Data() + (static_cast<std::size_t>(block) - 1) * kBlockSize;
+    const std::uint8_t* payload = image.Data() + (static_cast<std::size_t>(block) - 1) * kBlockSize;
     auto fail = [&](const std::string& text) {
       host.Message(text);
       Restore(state, host, false, true);

@@ -21,11 +21,11 @@ constexpr std::size_t kIdentificationSize = 64;
 struct TLinkState {
   TLinkPort Link;
   TPortList Ports;
-  int SelectedPort = 0;              // the slot the manual link and write use
-  bool EncoderPresent = false;       // the presence poll's memory
+  int SelectedPort = 0;        // the slot the manual link and write use
+  bool EncoderPresent = false; // the presence poll's memory
   int LastPortCount = -1;
   std::array<std::uint8_t, kIdentificationSize> Identification{};
-  bool Busy = false;                 // an exchange runs: no other may start
+  bool Busy = false; // an exchange runs: no other may start
 };
 
 // "PID:%d,  MCU Type:%d,  IAP Ver:%d.%d,  User Ver:%d.%d"

@@ -47,8 +47,8 @@ std::optional<std::string> KeyOf(const std::string& line) {
 }
 
 // [first, last) of the section's lines after its header; nothing when the section is absent.
-std::optional<std::pair<std::size_t, std::size_t>> FindSection(const std::vector<std::string>& lines,
-                                                               const std::string& section) {
+std::optional<std::pair<std::size_t, std::size_t>>
+FindSection(const std::vector<std::string>& lines, const std::string& section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const auto name = SectionOf(lines[i]);
     if (!name || !SameName(*name, section))

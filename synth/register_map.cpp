@@ -75,4 +75,6 @@ void UnpackRegisters(TSynthRegisters& synth, const TConfigImage& image) {
   }
 }
 
-std::int32_t PrescalerModulusOf(std::int32_t rfP) { return rfP == 0 ? 8 : 16; }
+std::int32_t PrescalerModulusOf(std::int32_t rfP) {
+  return rfP == 0 ? 8 : 16;
+}

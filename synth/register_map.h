@@ -9,8 +9,8 @@
 #include <cstdint>
 
 struct TRegisterField {
-  const char* Name;   // the hardware's field name, also the INI key
-  int Register;       // 0..7
+  const char* Name; // the hardware's field name, also the INI key
+  int Register;     // 0..7
   int LowBit;
   int Width;
   std::int32_t TSynthRegisters::*Member;

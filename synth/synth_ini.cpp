@@ -16,22 +16,24 @@ struct TLoadedKey {
   const char* Key;
   const char* Default;
   std::int32_t S::*Member;
-  std::int64_t Low, High;          // accepted range
+  std::int64_t Low, High; // accepted range
   const char* Message;
-  std::int64_t AltLow, AltHigh;    // RF_N and IF_N: the range when the selecting bit is 1
+  std::int64_t AltLow, AltHigh; // RF_N and IF_N: the range when the selecting bit is 1
   const char* AltMessage;
 };
 
 constexpr std::array<TLoadedKey, 30> kLoadedKeys{{
     {"Reg 1", "RF_P", "0", &S::RF_P, 0, 1, kBitMessage, 0, 0, nullptr},
-    {"Reg 0", "RF_N", "54", &S::RF_N, 25, 1023, "25 < RF_N < 1024 !", 49, 2045, "49 < RF_N < 2046 !"},
+    {"Reg 0", "RF_N", "54", &S::RF_N, 25, 1023, "25 < RF_N < 1024 !", 49, 2045,
+     "49 < RF_N < 2046 !"},
     {"Reg 0", "RF_FN", "360", &S::R0_RF_FN, 0, 4095, " 0 < RF_FN < 4096 !", 0, 0, nullptr},
     {"Reg 1", "RF_PD", "0", &S::RF_PD, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 1", "RF_R", "1", &S::RF_R, 1, 63, " 1 < RF_R < 64 !", 0, 0, nullptr},
     {"Reg 1", "RF_FD", "1188", &S::R1_RF_FD, 0, 4095, "0 < RF_FD < 4096 ", 0, 0, nullptr},
     {"Reg 2", "IF_PD", "1", &S::IF_PD, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 4", "IF_P", "1", &S::IF_P, 0, 1, kBitMessage, 0, 0, nullptr},
-    {"Reg 2", "IF_N", "15400", &S::IF_N, 23, 262143, " 23 < IF_N < 262144 !", 47, 524287, " 47 < IF_N < 524287!"},
+    {"Reg 2", "IF_N", "15400", &S::IF_N, 23, 262143, " 23 < IF_N < 262144 !", 47, 524287,
+     " 47 < IF_N < 524287!"},
     {"Reg 3", "ACCESS", "1", &S::ACCESS, 1, 15, " 1 < ACCESS < 16!", 0, 0, nullptr},
     {"Reg 3", "RF_CPG", "3", &S::RF_CPG, 0, 15, " 0 < RF_CPG < 16!", 0, 0, nullptr},
     {"Reg 3", "IF_R", "200", &S::IF_R, 3, 4095, " 3 < IF_R < 4096!", 0, 0, nullptr},
@@ -47,7 +49,8 @@ constexpr std::array<TLoadedKey, 30> kLoadedKeys{{
     {"Reg 5", "RF_FN", "0", &S::R5_RF_FN, 0, 4095, "0 < RF_FN < 4096 ", 0, 0, nullptr},
     {"Reg 6", "CSR", "1", &S::CSR, 0, 3, "0 < CSR < 4 ", 0, 0, nullptr},
     {"Reg 6", "RF_CPF", "11", &S::RF_CPF, 0, 15, "0 < RF_CPF < 16", 0, 0, nullptr},
-    {"Reg 6", "RF_TOC", "4", &S::RF_TOC, 0, 16383, "RF_TOC must be between 0 and 16383 !", 0, 0, nullptr},
+    {"Reg 6", "RF_TOC", "4", &S::RF_TOC, 0, 16383, "RF_TOC must be between 0 and 16383 !", 0, 0,
+     nullptr},
     {"Reg 7", "DIV4", "0", &S::DIV4, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 7", "IF_RST", "1", &S::IF_RST, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 7", "RF_RST", "0", &S::RF_RST, 0, 1, kBitMessage, 0, 0, nullptr},
@@ -62,27 +65,27 @@ struct TSavedKey {
 };
 
 constexpr std::array<TSavedKey, 42> kSavedKeys{{
-    {"Reg 0", "RF_N", &S::RF_N},         {"Reg 0", "RF_FN", &S::R0_RF_FN},
-    {"Reg 0", "R0_C", &S::R0_C},         {"Reg 1", "RF_FD", &S::R1_RF_FD},
-    {"Reg 1", "RF_P", &S::RF_P},         {"Reg 1", "RF_PD", &S::RF_PD},
-    {"Reg 1", "RF_R", &S::RF_R},         {"Reg 1", "R1_C", &S::R1_C},
-    {"Reg 2", "IF_N", &S::IF_N},         {"Reg 2", "IF_PD", &S::IF_PD},
-    {"Reg 2", "R2_C", &S::R2_C},         {"Reg 3", "ACCESS", &S::ACCESS},
-    {"Reg 3", "IF_R", &S::IF_R},         {"Reg 3", "RF_CPG", &S::RF_CPG},
-    {"Reg 3", "R3_C", &S::R3_C},         {"Reg 4", "ATPU", &S::ATPU},
-    {"Reg 4", "DITH", &S::DITH},         {"Reg 4", "Fixed1", &S::R4_Fixed1},
-    {"Reg 4", "Fixed2", &S::R4_Fixed2},  {"Reg 4", "FM", &S::FM},
-    {"Reg 4", "IF_CPP", &S::IF_CPP},     {"Reg 4", "IF_P", &S::IF_P},
-    {"Reg 4", "MUX", &S::MUX},           {"Reg 4", "OSC_2X", &S::OSC_2X},
-    {"Reg 4", "OSC_OUT", &S::OSC_OUT},   {"Reg 4", "RF_CPP", &S::RF_CPP},
-    {"Reg 4", "R4_C", &S::R4_C},         {"Reg 5", "RF_FD", &S::R5_RF_FD},
-    {"Reg 5", "RF_FN", &S::R5_RF_FN},    {"Reg 5", "R5_C", &S::R5_C},
-    {"Reg 6", "CSR", &S::CSR},           {"Reg 6", "RF_CPF", &S::RF_CPF},
-    {"Reg 6", "RF_TOC", &S::RF_TOC},     {"Reg 6", "R6_C", &S::R6_C},
-    {"Reg 7", "DIV4", &S::DIV4},         {"Reg 7", "Fixed1", &S::R7_Fixed1},
-    {"Reg 7", "Fixed2", &S::R7_Fixed2},  {"Reg 7", "IF_CPT", &S::IF_CPT},
-    {"Reg 7", "IF_RST", &S::IF_RST},     {"Reg 7", "RF_CPT", &S::RF_CPT},
-    {"Reg 7", "RF_RST", &S::RF_RST},     {"Reg 7", "R7_C", &S::R7_C},
+    {"Reg 0", "RF_N", &S::RF_N},        {"Reg 0", "RF_FN", &S::R0_RF_FN},
+    {"Reg 0", "R0_C", &S::R0_C},        {"Reg 1", "RF_FD", &S::R1_RF_FD},
+    {"Reg 1", "RF_P", &S::RF_P},        {"Reg 1", "RF_PD", &S::RF_PD},
+    {"Reg 1", "RF_R", &S::RF_R},        {"Reg 1", "R1_C", &S::R1_C},
+    {"Reg 2", "IF_N", &S::IF_N},        {"Reg 2", "IF_PD", &S::IF_PD},
+    {"Reg 2", "R2_C", &S::R2_C},        {"Reg 3", "ACCESS", &S::ACCESS},
+    {"Reg 3", "IF_R", &S::IF_R},        {"Reg 3", "RF_CPG", &S::RF_CPG},
+    {"Reg 3", "R3_C", &S::R3_C},        {"Reg 4", "ATPU", &S::ATPU},
+    {"Reg 4", "DITH", &S::DITH},        {"Reg 4", "Fixed1", &S::R4_Fixed1},
+    {"Reg 4", "Fixed2", &S::R4_Fixed2}, {"Reg 4", "FM", &S::FM},
+    {"Reg 4", "IF_CPP", &S::IF_CPP},    {"Reg 4", "IF_P", &S::IF_P},
+    {"Reg 4", "MUX", &S::MUX},          {"Reg 4", "OSC_2X", &S::OSC_2X},
+    {"Reg 4", "OSC_OUT", &S::OSC_OUT},  {"Reg 4", "RF_CPP", &S::RF_CPP},
+    {"Reg 4", "R4_C", &S::R4_C},        {"Reg 5", "RF_FD", &S::R5_RF_FD},
+    {"Reg 5", "RF_FN", &S::R5_RF_FN},   {"Reg 5", "R5_C", &S::R5_C},
+    {"Reg 6", "CSR", &S::CSR},          {"Reg 6", "RF_CPF", &S::RF_CPF},
+    {"Reg 6", "RF_TOC", &S::RF_TOC},    {"Reg 6", "R6_C", &S::R6_C},
+    {"Reg 7", "DIV4", &S::DIV4},        {"Reg 7", "Fixed1", &S::R7_Fixed1},
+    {"Reg 7", "Fixed2", &S::R7_Fixed2}, {"Reg 7", "IF_CPT", &S::IF_CPT},
+    {"Reg 7", "IF_RST", &S::IF_RST},    {"Reg 7", "RF_CPT", &S::RF_CPT},
+    {"Reg 7", "RF_RST", &S::RF_RST},    {"Reg 7", "R7_C", &S::R7_C},
 }};
 
 // A decimal integer, optionally signed, and nothing else.

@@ -98,8 +98,12 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize); // sized to its content
 }
 
-QString TfmAbout::WebAddress() const { return QStringLiteral(KX470_WEB_URL); }
-QString TfmAbout::EmailAddress() const { return QStringLiteral(KX470_EMAIL); }
+QString TfmAbout::WebAddress() const {
+  return QStringLiteral(KX470_WEB_URL);
+}
+QString TfmAbout::EmailAddress() const {
+  return QStringLiteral(KX470_EMAIL);
+}
 
 void TfmAbout::lblUrlClick(QObject*) {
   // Whether a program opens the address is the desktop's business; nothing is reported.

@@ -50,7 +50,9 @@ bool IsNonVisual(const QObject* component) {
   return kNonVisual.contains(component->property("ClassName").toString());
 }
 
-QString Hex2(unsigned value) { return QString::asprintf("%02X", value & 0xFFu); }
+QString Hex2(unsigned value) {
+  return QString::asprintf("%02X", value & 0xFFu);
+}
 
 } // namespace
 
@@ -229,9 +231,7 @@ void TfmMain::CreateControls() {
 
   groupKeyDefine = group(Background, "groupKeyDefine", "Key Define", QRect(8, 170, 748, 84));
   groupKeyDefine->setMouseTracking(true);
-  TEventAdapter::Of(groupKeyDefine).OnMouseMove = [this](QObject* s) {
-    BackgroundMouseMove(s);
-  };
+  TEventAdapter::Of(groupKeyDefine).OnMouseMove = [this](QObject* s) { BackgroundMouseMove(s); };
   lblSet = label(groupKeyDefine, "lblSet", "CapCode Set", QRect(12, 22, 80, 17));
   cboSet = list(groupKeyDefine, "cboSet", {"1 Set", "4 Set", "8 Set"}, QRect(94, 19, 80, 22));
   cboSet->setCurrentIndex(2);
@@ -407,11 +407,11 @@ void TfmMain::CreateRegisterPanel() {
 
   grpMisc = group("grpMisc", "Misc Controls", QRect(262, 4, 236, 74));
   lblAccess = label(grpMisc, "lblAccess", "ACCESS", QRect(8, 22, 50, 17));
-  cboAccess = list(grpMisc, "cboAccess",
-                   {"Disabled", "R4", "R5", "R5,&R4", "R6", "R6,&R4", "R6,&R5", "R6,R5,&R4", "R7",
-                    "R7,&R4", "R7,&R5", "R7,R5,&R1", "R7,&R6", "R7,R6,&R4", "R7,R6,&R5",
-                    "All Registers"},
-                   0, QRect(60, 19, 168, 22));
+  cboAccess =
+      list(grpMisc, "cboAccess",
+           {"Disabled", "R4", "R5", "R5,&R4", "R6", "R6,&R4", "R6,&R5", "R6,R5,&R4", "R7", "R7,&R4",
+            "R7,&R5", "R7,R5,&R1", "R7,&R6", "R7,R6,&R4", "R7,R6,&R5", "All Registers"},
+           0, QRect(60, 19, 168, 22));
   lblMUX = label(grpMisc, "lblMUX", "MUX", QRect(8, 48, 50, 17));
   cboMUX = list(grpMisc, "cboMUX",
                 {"Disabled", "Logic Hight", "Logic Low", "RF/IF Dig LD (PP)", "RF Digital LD (PP)",
@@ -422,14 +422,14 @@ void TfmMain::CreateRegisterPanel() {
 
   grpFractional = group("grpFractional", "Fractional Controls", QRect(262, 82, 236, 106));
   lblFM = label(grpFractional, "lblFM", "FM", QRect(8, 22, 50, 17));
-  cboFM = list(grpFractional, "cboFM",
-               {"4th Order Modulator", "Reset Modulator", "2nd Order Modulator",
-                "3rd Order Modulator"},
-               0, QRect(60, 19, 168, 22));
+  cboFM =
+      list(grpFractional, "cboFM",
+           {"4th Order Modulator", "Reset Modulator", "2nd Order Modulator", "3rd Order Modulator"},
+           0, QRect(60, 19, 168, 22));
   lblDITH = label(grpFractional, "lblDITH", "DITH", QRect(8, 48, 50, 17));
-  cboDITH = list(grpFractional, "cboDITH",
-                 {"Disabled", "Weak Dithering", "Strong Dithering", "Reserved"}, 2,
-                 QRect(60, 45, 168, 22));
+  cboDITH =
+      list(grpFractional, "cboDITH", {"Disabled", "Weak Dithering", "Strong Dithering", "Reserved"},
+           2, QRect(60, 45, 168, 22));
 
   grpFastlock = group("grpFastlock", "Fastlock Controls", QRect(502, 4, 238, 184));
   lblRF_TOC = label(grpFastlock, "lblRF_TOC", "RF_TOC", QRect(10, 22, 60, 17));
@@ -439,8 +439,8 @@ void TfmMain::CreateRegisterPanel() {
   lblRF_CPF = label(grpFastlock, "lblRF_CPF", "RF_CPF", QRect(10, 50, 60, 17));
   cboRF_CPF = list(grpFastlock, "cboRF_CPF", multiples, 15, QRect(76, 47, 90, 22));
   lblN_CSR = label(grpFastlock, "lblN_CSR", "N_CSR", QRect(10, 78, 60, 17));
-  cboN_CSR = list(grpFastlock, "cboN_CSR", {"Disabled", "1/2", "1/4", "1/16"}, 0,
-                  QRect(76, 75, 90, 22));
+  cboN_CSR =
+      list(grpFastlock, "cboN_CSR", {"Disabled", "1/2", "1/4", "1/16"}, 0, QRect(76, 75, 90, 22));
 
   pnlRegisters = Add<QFrame>(tabConfig, "pnlRegisters", "TPanel");
   pnlRegisters->setFrameShape(QFrame::Panel);
@@ -468,8 +468,8 @@ void TfmMain::CreateRegisterPanel() {
                            &lblHexR4, &lblHexR5, &lblHexR6, &lblHexR7};
   for (int i = 0; i < 8; ++i) {
     const QByteArray n = QByteArray::number(i);
-    QLabel* row = *rowLabels[i] = label(pnlRegisters, "lblReg" + n, "R" + QString::number(i),
-                                        QRect(14, 7 + i * 17, 26, 17));
+    QLabel* row = *rowLabels[i] =
+        label(pnlRegisters, "lblReg" + n, "R" + QString::number(i), QRect(14, 7 + i * 17, 26, 17));
     QFont bold = row->font();
     bold.setBold(true);
     row->setFont(bold);
@@ -540,7 +540,9 @@ void TfmMain::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
-void TfmMain::mnuExitClick(QObject*) { close(); }
+void TfmMain::mnuExitClick(QObject*) {
+  close();
+}
 
 void TfmMain::mnuAboutClick(QObject*) {
   if (fmAbout)
@@ -642,7 +644,9 @@ void TfmMain::BuildControlTables() {
 
 // ---- Small services --------------------------------------------------------------------------
 
-int TfmMain::TagOf(QObject* Sender) { return Sender ? Sender->property("Tag").toInt() : 0; }
+int TfmMain::TagOf(QObject* Sender) {
+  return Sender ? Sender->property("Tag").toInt() : 0;
+}
 
 void TfmMain::SetStatusText(int panel, const QString& text) {
   if (panel >= 0 && panel < 3)
@@ -653,7 +657,9 @@ QString TfmMain::StatusText(int panel) const {
   return panel >= 0 && panel < 3 ? StatusPanels[panel]->text() : QString();
 }
 
-void TfmMain::FocusNull() { edtNull->setFocus(Qt::OtherFocusReason); }
+void TfmMain::FocusNull() {
+  edtNull->setFocus(Qt::OtherFocusReason);
+}
 
 void TfmMain::BackgroundMouseMove(QObject*) {
   if (isEnabled() && isActiveWindow() && QApplication::focusWidget() != edtNull)
@@ -667,12 +673,16 @@ void TfmMain::RenderImage() {
   FillRegisterGrid();
   ShowRegisterControls();
   ShowFrequency();
-  cboBaud->setCurrentIndex(static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth)) < cboBaud->count()
-                               ? static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth))
-                               : -1);
-  cboPolarity->setCurrentIndex(Image.ReadBitField(kOptionByte, kPolarityShift, kPolarityWidth) ? 0 : 1);
+  cboBaud->setCurrentIndex(
+      static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth)) <
+              cboBaud->count()
+          ? static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth))
+          : -1);
+  cboPolarity->setCurrentIndex(Image.ReadBitField(kOptionByte, kPolarityShift, kPolarityWidth) ? 0
+                                                                                               : 1);
   chkKeyBeep->setChecked(Image.ReadBitField(kOptionByte, kKeyBeepShift, kKeyBeepWidth) == 1);
-  const int selector = static_cast<int>(Image.ReadBitField(kOptionByte, kSelectorShift, kSelectorWidth));
+  const int selector =
+      static_cast<int>(Image.ReadBitField(kOptionByte, kSelectorShift, kSelectorWidth));
   cboSet->setCurrentIndex(selector < cboSet->count() ? selector : -1);
   cboSetClick(cboSet);
   edtRepeatTimes->setText(QString::number(Image[kRepeatCount] + 1));
@@ -706,7 +716,8 @@ void TfmMain::RenderCapcodes() {
 
 void TfmMain::RenderKeyMap() {
   for (int k = 0; k < kMaxCapcodes; ++k) {
-    const QString name = QString::fromStdString(KeyName(Image[kKeyMap + static_cast<std::size_t>(k)]));
+    const QString name =
+        QString::fromStdString(KeyName(Image[kKeyMap + static_cast<std::size_t>(k)]));
     // A code without a name shows no key rather than the key the row showed before.
     KeySelectors[k]->setCurrentIndex(name.isEmpty() ? -1 : KeySelectors[k]->findText(name));
   }

@@ -47,9 +47,9 @@ public:
   TProcessObjects& Process;
   TConfigImage Image;
   TSynthRegisters Synth;
-  bool Rendering = false;          // set while RenderImage shows a freshly loaded image
-  std::string StartDirectory;      // the working directory when the window was created
-  TfmAbout* fmAbout = nullptr;     // the About box, created hidden and reused
+  bool Rendering = false;      // set while RenderImage shows a freshly loaded image
+  std::string StartDirectory;  // the working directory when the window was created
+  TfmAbout* fmAbout = nullptr; // the About box, created hidden and reused
 
   // Control tables: nine families of eight controls, indexed by Tag.
   std::array<QLabel*, 8> KeyLabels{};
@@ -106,14 +106,13 @@ public:
   QWidget* scrCapContent;
   QGroupBox *grpCap0, *grpCap1, *grpCap2, *grpCap3, *grpCap4, *grpCap5, *grpCap6, *grpCap7;
   QLineEdit *edtCap0, *edtCap1, *edtCap2, *edtCap3, *edtCap4, *edtCap5, *edtCap6, *edtCap7;
-  QComboBox *cboType0, *cboType1, *cboType2, *cboType3, *cboType4, *cboType5, *cboType6,
-      *cboType7;
+  QComboBox *cboType0, *cboType1, *cboType2, *cboType3, *cboType4, *cboType5, *cboType6, *cboType7;
   QComboBox *cboFun0, *cboFun1, *cboFun2, *cboFun3, *cboFun4, *cboFun5, *cboFun6, *cboFun7;
   TMemo *memMsg0, *memMsg1, *memMsg2, *memMsg3, *memMsg4, *memMsg5, *memMsg6, *memMsg7;
 
   // Register panel (tab "Config")
-  QGroupBox *grpPowerDown, *grpOscillator, *grpLockDetect, *grpMisc, *grpFractional,
-      *grpFastlock, *grpRF_PLL;
+  QGroupBox *grpPowerDown, *grpOscillator, *grpLockDetect, *grpMisc, *grpFractional, *grpFastlock,
+      *grpRF_PLL;
   QCheckBox *chkRF_PD, *chkRF_RST, *chkIF_PD, *chkIF_RST, *chkATPU, *chkOSC_2X, *chkOSC_OUT,
       *chkDIV4;
   QLabel *lblAccess, *lblMUX, *lblFM, *lblDITH, *lblRF_TOC, *lblRF_CPF, *lblN_CSR, *lblRF_CPG;
@@ -122,8 +121,7 @@ public:
   QFrame* pnlRegisters;
   QTableWidget* StringGrid1;
   QLabel *lblReg0, *lblReg1, *lblReg2, *lblReg3, *lblReg4, *lblReg5, *lblReg6, *lblReg7;
-  QLabel *lblHexR0, *lblHexR1, *lblHexR2, *lblHexR3, *lblHexR4, *lblHexR5, *lblHexR6,
-      *lblHexR7;
+  QLabel *lblHexR0, *lblHexR1, *lblHexR2, *lblHexR3, *lblHexR4, *lblHexR5, *lblHexR6, *lblHexR7;
   int SelectedCol = 0, SelectedRow = 0; // the grid's selected cell
 
   QStatusBar* StatusBar1;

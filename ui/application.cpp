@@ -6,7 +6,9 @@
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
-void TApplication::ShowException(const char* what) { ShowMessage(QString::fromLocal8Bit(what)); }
+void TApplication::ShowException(const char* what) {
+  ShowMessage(QString::fromLocal8Bit(what));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

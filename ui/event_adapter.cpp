@@ -14,7 +14,9 @@ namespace {
 int gExitDepth = 0;
 }
 
-bool ExitHandlerRunning() { return gExitDepth > 0; }
+bool ExitHandlerRunning() {
+  return gExitDepth > 0;
+}
 
 TEventAdapter::TEventAdapter(QWidget* control) : QObject(control), FControl(control) {
   setObjectName("eventAdapter");
@@ -25,7 +27,8 @@ TEventAdapter::TEventAdapter(QWidget* control) : QObject(control), FControl(cont
 }
 
 TEventAdapter& TEventAdapter::Of(QWidget* control) {
-  if (auto* existing = control->findChild<TEventAdapter*>("eventAdapter", Qt::FindDirectChildrenOnly))
+  if (auto* existing =
+          control->findChild<TEventAdapter*>("eventAdapter", Qt::FindDirectChildrenOnly))
     return *existing;
   return *new TEventAdapter(control);
 }
@@ -80,7 +83,8 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
     const QString text = key->text();
     if (text.isEmpty())
       break;
-    const Qt::KeyboardModifiers chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers chord =
+        key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     char16_t typed = text.at(0).unicode();
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
       typed = 0x0D;

@@ -19,8 +19,7 @@ QString ToolkitFilter(const QString& filter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     const QString description = parts[i];
     const QString pattern = QString(parts[i + 1]).replace(';', ' ');
-    filters << (description.contains(pattern) ? description
-                                              : description + " (" + pattern + ")");
+    filters << (description.contains(pattern) ? description : description + " (" + pattern + ")");
   }
   return filters.join(";;");
 }
@@ -33,7 +32,9 @@ TFileDialog::TFileDialog(TKind kind, const QString& name, QObject* parent)
   setProperty("ClassName", kind == TKind::Open ? "TOpenDialog" : "TSaveDialog");
 }
 
-void SetDialogResponder(TDialogResponder responder) { Responder() = std::move(responder); }
+void SetDialogResponder(TDialogResponder responder) {
+  Responder() = std::move(responder);
+}
 
 bool TFileDialog::Execute(QWidget* owner) {
   std::optional<QString> chosen;
@@ -44,8 +45,7 @@ bool TFileDialog::Execute(QWidget* owner) {
   } else {
     QFileDialog dialog(owner, Kind == TKind::Open ? tr("Open") : tr("Save As"), InitialDir,
                        ToolkitFilter(Filter));
-    dialog.setAcceptMode(Kind == TKind::Open ? QFileDialog::AcceptOpen
-                                             : QFileDialog::AcceptSave);
+    dialog.setAcceptMode(Kind == TKind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode((Options & ofFileMustExist) ? QFileDialog::ExistingFile
                                                    : QFileDialog::AnyFile);
     dialog.setDefaultSuffix(DefaultExt);

@@ -55,11 +55,17 @@ void TfmMain::SetPollEnabled(bool on) {
     Timer2->stop();
 }
 
-void TfmMain::RefreshPortList() { ::RefreshPortList(Process.Link.Ports); }
+void TfmMain::RefreshPortList() {
+  ::RefreshPortList(Process.Link.Ports);
+}
 
-void TfmMain::cboPortClick(QObject*) { Process.Link.SelectedPort = cboPort->currentIndex(); }
+void TfmMain::cboPortClick(QObject*) {
+  Process.Link.SelectedPort = cboPort->currentIndex();
+}
 
-void TfmMain::btnLinkClick(QObject*) { LinkEncoder(Process.Link, LinkHost); }
+void TfmMain::btnLinkClick(QObject*) {
+  LinkEncoder(Process.Link, LinkHost);
+}
 
 void TfmMain::Timer2Timer() {
   TLinkState& link = Process.Link;
@@ -110,4 +116,6 @@ void TfmMain::mnuWriteClick(QObject*) {
   WriteEncoder(Process.Link, LinkHost, Image);
 }
 
-void TfmMain::mnuVerfyClick(QObject*) { VerifyEncoder(Process.Link, LinkHost, Image); }
+void TfmMain::mnuVerfyClick(QObject*) {
+  VerifyEncoder(Process.Link, LinkHost, Image);
+}

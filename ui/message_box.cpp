@@ -27,7 +27,7 @@ int Show(QWidget* owner, const TMessageRequest& request) {
   box.setWindowTitle(request.Caption);
   box.setText(request.Text);
   box.setIcon((request.Flags & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning
-                                                          : QMessageBox::NoIcon);
+                                                           : QMessageBox::NoIcon);
   switch (request.Flags & 0x0F) {
   case MB_OKCANCEL:
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -55,7 +55,9 @@ int Show(QWidget* owner, const TMessageRequest& request) {
 
 } // namespace
 
-void SetMessageResponder(TMessageResponder responder) { Responder() = std::move(responder); }
+void SetMessageResponder(TMessageResponder responder) {
+  Responder() = std::move(responder);
+}
 
 void ShowMessage(const QString& text) {
   Show(nullptr, TMessageRequest{text, ApplicationTitle(), MB_OK, true});

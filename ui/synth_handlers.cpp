@@ -72,7 +72,9 @@ void TfmMain::WireSynth() {
 
 // ---- Register model ----------------------------------------------------------------------------
 
-void TfmMain::UnpackRegisters() { ::UnpackRegisters(Synth, Image); }
+void TfmMain::UnpackRegisters() {
+  ::UnpackRegisters(Synth, Image);
+}
 
 void TfmMain::PackRegisters() {
   ::PackRegisters(Synth, Image);
@@ -174,11 +176,11 @@ void TfmMain::chkDIV4Click(QObject*) {
 }
 
 // A list without a selection (a field value it has no item for) leaves its field alone.
-#define KX470_LIST_CLICK(handler, list, field)                                                    \
-  void TfmMain::handler(QObject*) {                                                              \
-    if (list->currentIndex() >= 0)                                                               \
-      Synth.field = list->currentIndex();                                                        \
-    PackRegisters();                                                                             \
+#define KX470_LIST_CLICK(handler, list, field)                                                     \
+  void TfmMain::handler(QObject*) {                                                                \
+    if (list->currentIndex() >= 0)                                                                 \
+      Synth.field = list->currentIndex();                                                          \
+    PackRegisters();                                                                               \
   }
 KX470_LIST_CLICK(cboAccessClick, cboAccess, ACCESS)
 KX470_LIST_CLICK(cboMUXClick, cboMUX, MUX)
@@ -208,8 +210,8 @@ void TfmMain::edtRF_TOCExit(QObject*) {
 void TfmMain::ShowRegisterControls() {
   Synth.PrescalerModulus = PrescalerModulusOf(Synth.RF_P);
   const std::pair<QCheckBox*, std::int32_t> checks[] = {
-      {chkRF_PD, Synth.RF_PD},   {chkRF_RST, Synth.RF_RST},  {chkIF_PD, Synth.IF_PD},
-      {chkIF_RST, Synth.IF_RST}, {chkATPU, Synth.ATPU},      {chkOSC_2X, Synth.OSC_2X},
+      {chkRF_PD, Synth.RF_PD},     {chkRF_RST, Synth.RF_RST}, {chkIF_PD, Synth.IF_PD},
+      {chkIF_RST, Synth.IF_RST},   {chkATPU, Synth.ATPU},     {chkOSC_2X, Synth.OSC_2X},
       {chkOSC_OUT, Synth.OSC_OUT}, {chkDIV4, Synth.DIV4}};
   for (const auto& [box, value] : checks) {
     // Setting the mark does not run the box's click handler.

@@ -40,10 +40,9 @@ void TfmMain::LoadDefaultTable() {
   // A default table that cannot be read whole is not loaded: the built-in image is shown and
   // the file is left as it is, so nothing on disk is lost and the user knows why.
   if (!read.Ok || read.FileSize < kImageSize) {
-    const QString reason = read.Ok ? QString("it holds %1 bytes instead of %2")
-                                         .arg(read.FileSize)
-                                         .arg(kImageSize)
-                                   : QString::fromStdString(read.Error);
+    const QString reason =
+        read.Ok ? QString("it holds %1 bytes instead of %2").arg(read.FileSize).arg(kImageSize)
+                : QString::fromStdString(read.Error);
     MessageBoxA(this,
                 QString("The default table %1 was not loaded: %2.\nThe built-in configuration "
                         "is shown instead.")
@@ -65,7 +64,8 @@ void TfmMain::OpenTable() {
   const QString path = OpenDialog1->FileName;
   const TTableRead read = ReadTableFile(path.toStdString());
   if (!read.Ok) {
-    MessageBoxA(this, "Can't perform one of the following file operations: Open, Seek, Read, Close.",
+    MessageBoxA(this,
+                "Can't perform one of the following file operations: Open, Seek, Read, Close.",
                 "File Error", MB_OKCANCEL);
     return;
   }

@@ -21,7 +21,8 @@ TEST(ConfigImage, BuiltInDefaultHasTheDocumentedContent) {
     EXPECT_EQ(image[record + kCapcodeTypeOffset], 0);
     EXPECT_EQ(image[record + kCapcodeFunctionOffset], 0);
     EXPECT_EQ(image[kKeyMap + static_cast<std::size_t>(i)], 1u << i);
-    const std::string text(reinterpret_cast<const char*>(image.Data()) + kMessageArea + 80u * i, 12);
+    const std::string text(reinterpret_cast<const char*>(image.Data()) + kMessageArea + 80u * i,
+                           12);
     EXPECT_EQ(text, "Alpha Test !");
     EXPECT_EQ(image[kMessageArea + 80u * i + 12], 0) << "record " << i << " is zero-filled";
   }

@@ -42,7 +42,9 @@ protected:
     ::close(slave);
     ::close(master);
   }
-  void Send(const TBytes& bytes) { ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+  void Send(const TBytes& bytes) {
+    ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
   TBytes Sent() {
     TBytes got(600);
     ::usleep(20000);
@@ -108,7 +110,8 @@ TEST(ReceiveState, HeaderComplementAndType) {
 }
 
 TEST_F(TPtyDevice, ReceivesFramesOfEveryLength) {
-  for (const auto& [type, length] : std::vector<std::pair<int, std::size_t>>{{3, 7}, {255, 7}, {4, 8}, {5, 8}, {1, 71}, {2, 263}}) {
+  for (const auto& [type, length] : std::vector<std::pair<int, std::size_t>>{
+           {3, 7}, {255, 7}, {4, 8}, {5, 8}, {1, 71}, {2, 263}}) {
     TBytes frame{0x40, 0xBF, static_cast<std::uint8_t>(type), 0, 0};
     frame.resize(length - 2, 0x5A);
     Send(WithSum(frame));

@@ -136,12 +136,12 @@ TEST_P(TReadFaults, LeaveTheImageUntouched) {
   EXPECT_FALSE(state.Busy);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Simulator, TReadFaults,
-    ::testing::Values(TFault{{"--corrupt-block", "5"}, "Checksum error !"},
-                      TFault{{"--bad-image-checksum"}, "Checksum error !"},
-                      TFault{{"--drop-block", "2"}, "Read Timeout !"},
-                      TFault{{"--hangup-after", "40"}, "Serial port error 18 (5). Re-Link, Please !"}));
+INSTANTIATE_TEST_SUITE_P(Simulator, TReadFaults,
+                         ::testing::Values(TFault{{"--corrupt-block", "5"}, "Checksum error !"},
+                                           TFault{{"--bad-image-checksum"}, "Checksum error !"},
+                                           TFault{{"--drop-block", "2"}, "Read Timeout !"},
+                                           TFault{{"--hangup-after", "40"},
+                                                  "Serial port error 18 (5). Re-Link, Please !"}));
 
 TEST_F(TSimLink, StatusCodesAndReplyChecksums) {
   Start({"--status", "6"});

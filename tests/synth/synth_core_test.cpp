@@ -69,8 +69,8 @@ TEST(RegisterMap, DefaultImageUnpacksToTheDocumentedFieldsAndPacksBack) {
 
 TEST(RegisterMap, UnpackThenPackClearsUnmappedBits) {
   TConfigImage image;
-  image[0x10] = 0x7F;                    // byte 0 of R4 holds garbage
-  image[0x11] = 0x22 | 0x1C;             // R4 bits 20..18 set
+  image[0x10] = 0x7F;        // byte 0 of R4 holds garbage
+  image[0x11] = 0x22 | 0x1C; // R4 bits 20..18 set
   TSynthRegisters synth;
   UnpackRegisters(synth, image);
   PackRegisters(synth, image);
@@ -151,7 +151,8 @@ TEST(Frequency, EveryChannelOfBothBandsIsShownBack) {
   TSynthRegisters synth;
   for (int p = 0; p <= 1; ++p) {
     synth.RF_P = p;
-    for (std::uint32_t f : {135000000u, 155002500u, 175000000u, 430000000u, 462500000u, 470000000u}) {
+    for (std::uint32_t f :
+         {135000000u, 155002500u, 175000000u, 430000000u, 462500000u, 470000000u}) {
       PlanFrequency(synth, f);
       EXPECT_EQ(DisplayedFrequency(synth), static_cast<std::int32_t>(f)) << f << " P" << p;
     }
@@ -188,11 +189,12 @@ TEST(Frequency, ProductsWrapInThirtyTwoBits) {
   TSynthRegisters synth;
   synth.RF_R = 1;
   synth.RF_P = 1;
-  synth.RF_N = 2047;            // B 127, A 15: N = 2047
+  synth.RF_N = 2047; // B 127, A 15: N = 2047
   synth.R0_RF_FN = 4095;
   synth.R5_RF_FN = 1023;
   const std::int64_t exact = 14850000LL * 2047 + 2500LL * (1023LL * 4096 + 4095);
-  EXPECT_EQ(DisplayedFrequency(synth), static_cast<std::int32_t>(static_cast<std::uint32_t>(exact)));
+  EXPECT_EQ(DisplayedFrequency(synth),
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(exact)));
 }
 
 TEST_F(SynthIni, NoFileGivesTheDefaults) {

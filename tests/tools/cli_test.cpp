@@ -21,7 +21,8 @@ struct TRun {
 
 TRun Cli(const std::vector<std::string>& arguments) {
   static int serial = 0;
-  const std::string base = "/tmp/kx470-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+  const std::string base =
+      "/tmp/kx470-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
   std::string command = KX470_BINARY_DIR "/tools/cli/kx470-cli";
   for (const auto& a : arguments)
     command += " '" + a + "'";
@@ -49,7 +50,8 @@ protected:
   void TearDown() override { fs::remove_all(dir); }
   std::string Table(const std::string& name, const TImageBytes& bytes) {
     const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return path.string();
   }
   static TImageBytes Valid(std::uint32_t capcode = 1234) {
@@ -101,19 +103,32 @@ TEST_F(TCli, PortsHonoursTheEnvironment) {
 TEST_F(TCli, ShowJsonOfTheDemoConfiguration) {
   const TRun run = Cli({"show", KX470_SOURCE_DIR "/examples/demo.tbl", "--json"});
   ASSERT_EQ(run.Exit, 0) << run.Err;
-  for (const char* expected :
-       {"\"bit_rate\": \"1200 bps\"", "\"capcode_set\": \"4 Set\"", "\"capcode_count\": 4",
-        "\"valid\": true", "\"polarity\": \"Normal\"", "\"key_beep\": true", "\"repeat_times\": 3",
-        "\"repeat_wait\": 5", "\"pc_command\": \"NONE\"", "\"trigger_rising\": false",
-        "\"capcode\": 1500001", "\"type\": \"Binary\"", "\"header_code\": null",
-        "\"text\": \"前台請回電 Room 12\"", "\"type\": \"Digit(0x0C)\"", "\"text\": \"911-2201\"",
-        "\"type\": \"Tone Only\"", "\"frequency_hz\": 462500000", "\"KEY_S7\"", "2000568"})
+  for (const char* expected : {"\"bit_rate\": \"1200 bps\"",
+                               "\"capcode_set\": \"4 Set\"",
+                               "\"capcode_count\": 4",
+                               "\"valid\": true",
+                               "\"polarity\": \"Normal\"",
+                               "\"key_beep\": true",
+                               "\"repeat_times\": 3",
+                               "\"repeat_wait\": 5",
+                               "\"pc_command\": \"NONE\"",
+                               "\"trigger_rising\": false",
+                               "\"capcode\": 1500001",
+                               "\"type\": \"Binary\"",
+                               "\"header_code\": null",
+                               "\"text\": \"前台請回電 Room 12\"",
+                               "\"type\": \"Digit(0x0C)\"",
+                               "\"text\": \"911-2201\"",
+                               "\"type\": \"Tone Only\"",
+                               "\"frequency_hz\": 462500000",
+                               "\"KEY_S7\"",
+                               "2000568"})
     EXPECT_NE(run.Out.find(expected), std::string::npos) << expected;
 }
 
 TEST_F(TCli, ShowJsonOfUnusualImages) {
   TImageBytes bytes = Valid();
-  bytes[kOptionByte] = 0x3B;        // selector 3, bit rate 3
+  bytes[kOptionByte] = 0x3B; // selector 3, bit rate 3
   bytes[kPcCommand] = 4;
   bytes[kKeyMap] = 0x99;
   bytes[kKeyMap + 1] = 0x03;
@@ -125,7 +140,8 @@ TEST_F(TCli, ShowJsonOfUnusualImages) {
   std::vector<std::uint8_t> longer(bytes.begin(), bytes.end());
   longer.resize(3000, 0xEE);
   const fs::path path = dir / "odd.tbl";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(longer.data()), longer.size());
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(longer.data()), longer.size());
   const TRun run = Cli({"show", path.string(), "--json"});
   ASSERT_EQ(run.Exit, 0);
   for (const char* expected :
@@ -139,7 +155,8 @@ TEST_F(TCli, ShowJsonOfUnusualImages) {
 }
 
 TEST_F(TCli, ReadWriteVerifyAgainstTheSimulator) {
-  TSimProcess sim({"--image", Table("encoder.tbl", Valid(4242)), "--save", (dir / "saved.tbl").string()});
+  TSimProcess sim(
+      {"--image", Table("encoder.tbl", Valid(4242)), "--save", (dir / "saved.tbl").string()});
   const TRun probe = Cli({"probe", "--port", sim.Path});
   EXPECT_EQ(probe.Exit, 0) << probe.Err;
   EXPECT_EQ(probe.Out, "PID:8,  MCU Type:1,  IAP Ver:1.0,  User Ver:1.0\n");
@@ -192,15 +209,15 @@ TEST_P(TCliFaults, AFailedReadNeverTouchesTheOutputFile) {
   EXPECT_FALSE(fs::exists(fresh));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Simulator, TCliFaults,
-    ::testing::Values(TCliFault{{"--corrupt-block", "3"}, "Checksum error !"},
-                      TCliFault{{"--bad-image-checksum"}, "Checksum error !"},
-                      TCliFault{{"--stray-byte"}, "Checksum error !"},
-                      TCliFault{{"--drop-block", "8"}, "Read Timeout !"},
-                      TCliFault{{"--bad-reply-checksum"}, "Checksum error !"},
-                      TCliFault{{"--status", "6"}, "Pager not in programmer. Re-Link, Please !"},
-                      TCliFault{{"--pid", "9"}, "The model is not KX470U !"}));
+INSTANTIATE_TEST_SUITE_P(Simulator, TCliFaults,
+                         ::testing::Values(TCliFault{{"--corrupt-block", "3"}, "Checksum error !"},
+                                           TCliFault{{"--bad-image-checksum"}, "Checksum error !"},
+                                           TCliFault{{"--stray-byte"}, "Checksum error !"},
+                                           TCliFault{{"--drop-block", "8"}, "Read Timeout !"},
+                                           TCliFault{{"--bad-reply-checksum"}, "Checksum error !"},
+                                           TCliFault{{"--status", "6"},
+                                                     "Pager not in programmer. Re-Link, Please !"},
+                                           TCliFault{{"--pid", "9"}, "The model is not KX470U !"}));
 
 TEST_F(TCli, WriteFaults) {
   {

@@ -55,14 +55,23 @@ bool SumOk(const TBytes& bytes) {
 
 TBytes Command(std::uint8_t code, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3,
                const TBytes& payload = {}) {
-  TBytes frame = {code, static_cast<std::uint8_t>(code ^ 0xFF), p1, p2, p3};
-  frame.insert(frame.end(), payload.begin(), payload.end());
+  TBytes frame(5 + payload.size());
+  frame[0] = code;
+  frame[1] = static_cast<std::uint8_t>(code ^ 0xFF);
+  frame[2] = p1;
+  frame[3] = p2;
+  frame[4] = p3;
+  std::copy(payload.begin(), payload.end(), frame.begin() + 5);
   AppendSum(frame);
   return frame;
 }
 
-TBytes Identify() { return Command(0x20, 0xFF, 0xFF, 0xFF); }
-TBytes ReadBlock(int b) { return Command(0x40, 0x02, static_cast<std::uint8_t>(b), 0x08); }
+TBytes Identify() {
+  return Command(0x20, 0xFF, 0xFF, 0xFF);
+}
+TBytes ReadBlock(int b) {
+  return Command(0x40, 0x02, static_cast<std::uint8_t>(b), 0x08);
+}
 TBytes WriteBlock(int b, const TImageBytes& image) {
   const auto* start = image.data() + (b - 1) * kBlockSize;
   return Command(0x30, 0x02, static_cast<std::uint8_t>(b), 0x08, TBytes(start, start + kBlockSize));
@@ -95,7 +104,8 @@ TImageBytes RandomImage(unsigned seed) {
 
 void WriteFile(const fs::path& path, const TBytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 TBytes ReadFile(const fs::path& path) {
@@ -347,8 +357,8 @@ TEST_F(EncoderSimTest, ReadBlockFramesCarryTheImageFile) {
     ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
     const TBytes frame(answer.begin() + 8, answer.end());
     ExpectFrame(frame, 0x40, 2, 256);
-    EXPECT_TRUE(std::equal(frame.begin() + 5, frame.begin() + 261,
-                           source.begin() + (b - 1) * kBlockSize))
+    EXPECT_TRUE(
+        std::equal(frame.begin() + 5, frame.begin() + 261, source.begin() + (b - 1) * kBlockSize))
         << "block " << b;
   }
 }
@@ -463,8 +473,11 @@ TEST_F(EncoderSimTest, BadCommandChecksumGetsStatusTwoAndNoFrame) {
 TEST_F(EncoderSimTest, UnknownCommandsAndBadBlocksGetStatusEight) {
   Start();
   auto port = Enter();
-  const TBytes bad[] = {Command(0x50, 0x02, 0x01, 0x08), ReadBlock(0), ReadBlock(9),
-                        Command(0x40, 0x01, 0x01, 0x08), Command(0x20, 0x00, 0xFF, 0xFF),
+  const TBytes bad[] = {Command(0x50, 0x02, 0x01, 0x08),
+                        ReadBlock(0),
+                        ReadBlock(9),
+                        Command(0x40, 0x01, 0x01, 0x08),
+                        Command(0x20, 0x00, 0xFF, 0xFF),
                         Command(0x30, 0x02, 0x09, 0x08, TBytes(256, 0x11))};
   for (const TBytes& command : bad) {
     port->Send(command);
@@ -658,11 +671,10 @@ TEST_F(EncoderSimTest, HelpNamesEveryOption) {
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{"--help"}, FDir / "sim.err");
   const std::string help = FSim->AllOutput();
   EXPECT_EQ(FSim->Stop(0), 0);
-  for (const char* option :
-       {"--image", "--save", "--link", "--pace", "--pid", "--mcu", "--iap", "--user",
-        "--corrupt-block", "--drop-block", "--bad-image-checksum", "--status",
-        "--bad-reply-checksum", "--stray-byte", "--write-result", "--hangup-after", "--verbose",
-        "100 ms"})
+  for (const char* option : {"--image", "--save", "--link", "--pace", "--pid", "--mcu", "--iap",
+                             "--user", "--corrupt-block", "--drop-block", "--bad-image-checksum",
+                             "--status", "--bad-reply-checksum", "--stray-byte", "--write-result",
+                             "--hangup-after", "--verbose", "100 ms"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

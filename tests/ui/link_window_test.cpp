@@ -5,14 +5,14 @@
 #include "../link/sim_process.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
-#include <QTabWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTabWidget>
 #include <QTimer>
-#include <QElapsedTimer>
 
 namespace {
 

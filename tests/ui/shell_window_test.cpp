@@ -2,6 +2,7 @@
 
 #include "window_fixture.h"
 
+#include "ui/memo.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,12 +11,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QPushButton>
-#include <QProgressBar>
-#include "ui/memo.h"
 
 namespace {
 
@@ -100,14 +100,51 @@ TEST_F(TShellWindow, ControlTablesFollowTags) {
 
 TEST_F(TShellWindow, EveryNamedControlExists) {
   TfmMain& w = ShowWindow();
-  for (const char* name :
-       {"groupFrequency", "edtFreq", "GroupBox2", "cboPort", "btnLink", "lblPID", "GroupBox1",
-        "cboBaud", "cboPolarity", "edtRepeatTimes", "edtWaitTime", "chkKeyBeep", "chkKeyMode",
-        "cboPCCommand", "edtHeaderCode", "edtEndCode", "groupKeyDefine", "cboSet", "PageControl1",
-        "tabCapcode", "tabConfig", "scrCap", "chkRF_PD", "chkRF_RST", "chkIF_PD", "chkIF_RST",
-        "chkATPU", "chkOSC_2X", "chkOSC_OUT", "chkDIV4", "cboAccess", "cboMUX", "cboFM",
-        "cboDITH", "edtRF_TOC", "cboRF_CPF", "cboN_CSR", "cboRF_CPG", "StringGrid1", "edtNull",
-        "PB1", "Timer2", "StatusBar1", "OpenDialog1", "SaveDialog1"})
+  for (const char* name : {"groupFrequency",
+                           "edtFreq",
+                           "GroupBox2",
+                           "cboPort",
+                           "btnLink",
+                           "lblPID",
+                           "GroupBox1",
+                           "cboBaud",
+                           "cboPolarity",
+                           "edtRepeatTimes",
+                           "edtWaitTime",
+                           "chkKeyBeep",
+                           "chkKeyMode",
+                           "cboPCCommand",
+                           "edtHeaderCode",
+                           "edtEndCode",
+                           "groupKeyDefine",
+                           "cboSet",
+                           "PageControl1",
+                           "tabCapcode",
+                           "tabConfig",
+                           "scrCap",
+                           "chkRF_PD",
+                           "chkRF_RST",
+                           "chkIF_PD",
+                           "chkIF_RST",
+                           "chkATPU",
+                           "chkOSC_2X",
+                           "chkOSC_OUT",
+                           "chkDIV4",
+                           "cboAccess",
+                           "cboMUX",
+                           "cboFM",
+                           "cboDITH",
+                           "edtRF_TOC",
+                           "cboRF_CPF",
+                           "cboN_CSR",
+                           "cboRF_CPG",
+                           "StringGrid1",
+                           "edtNull",
+                           "PB1",
+                           "Timer2",
+                           "StatusBar1",
+                           "OpenDialog1",
+                           "SaveDialog1"})
     EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name;
   EXPECT_EQ(w.cboPort->count(), 10);
   EXPECT_EQ(w.cboPort->itemText(9), "COM10");

@@ -14,9 +14,13 @@ namespace {
 
 using TSynthWindow = TWindowTest;
 
-QString Cell(TfmMain& w, int row, int column) { return w.StringGrid1->item(row, column)->text(); }
+QString Cell(TfmMain& w, int row, int column) {
+  return w.StringGrid1->item(row, column)->text();
+}
 
-std::uint32_t Word(TfmMain& w, int r) { return w.Image.ReadU32(4u * static_cast<unsigned>(r)); }
+std::uint32_t Word(TfmMain& w, int r) {
+  return w.Image.ReadU32(4u * static_cast<unsigned>(r));
+}
 
 void ChooseItem(QComboBox* list, int index) {
   list->setCurrentIndex(index);
@@ -87,7 +91,8 @@ TEST_F(TSynthWindow, HexLabelFollowsTheSelectedRow) {
   w.StringGrid1->setCurrentCell(4, 12);
   w.StringGrid1->repaint();
   EXPECT_TRUE(w.lblHexR4->isVisible());
-  EXPECT_EQ(w.lblHexR4->text(), QString("0x%1").arg(Word(w, 4), 6, 16, QChar('0')).toUpper().replace("0X", "0x"));
+  EXPECT_EQ(w.lblHexR4->text(),
+            QString("0x%1").arg(Word(w, 4), 6, 16, QChar('0')).toUpper().replace("0X", "0x"));
   EXPECT_EQ(w.lblReg4->palette().color(QPalette::WindowText), QColor(Qt::red));
   EXPECT_FALSE(w.lblHexR0->isVisible());
 
@@ -101,7 +106,8 @@ TEST_F(TSynthWindow, HexLabelFollowsTheSelectedRow) {
 
   w.chkIF_PD->click();
   w.StringGrid1->repaint();
-  EXPECT_EQ(w.lblHexR2->text(), QString("0x%1").arg(Word(w, 2), 6, 16, QChar('0')).toUpper().replace("0X", "0x"))
+  EXPECT_EQ(w.lblHexR2->text(),
+            QString("0x%1").arg(Word(w, 2), 6, 16, QChar('0')).toUpper().replace("0X", "0x"))
       << "the label follows its register";
 }
 
@@ -204,8 +210,8 @@ TEST_F(TSynthWindow, BadIniValueIsReportedAndStartUpGoesOn) {
 
 TEST_F(TSynthWindow, OpeningAnImageRendersThePanel) {
   TConfigImage image;
-  image[0x11] |= 0x80;        // ATPU
-  image[0x11] |= 0x1C;        // R4 bits 20..18
+  image[0x11] |= 0x80; // ATPU
+  image[0x11] |= 0x1C; // R4 bits 20..18
   image.StoreChecksum();
   WriteImage("panel.tbl", image.Bytes());
   TfmMain& w = ShowWindow();

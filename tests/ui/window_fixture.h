@@ -119,7 +119,7 @@ protected:
   std::unique_ptr<TfmMain> Window;
   std::unique_ptr<TfmAbout> About;
   std::vector<TMessageRequest> Messages;
-  std::deque<int> Answers;                       // answers for the next message boxes
+  std::deque<int> Answers; // answers for the next message boxes
   std::vector<const TFileDialog*> Dialogs;
   std::deque<std::optional<QString>> DialogAnswers; // chosen paths; nullopt cancels
 

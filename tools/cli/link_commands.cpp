@@ -34,7 +34,8 @@ struct TConsole {
       return;
     const int width = 30;
     const int filled = std::min(width, Position * width / Maximum);
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+    std::fprintf(stderr, "\r[%s%s] %3d%%",
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(width - filled), ' ').c_str(),
                  std::min(100, Position * 100 / Maximum));
     Drawn = true;
@@ -115,8 +116,8 @@ int SendOrCompare(const TCommandLine& line, bool write) {
     return kExitFailed;
   TConfigImage image;
   image.Assign(*bytes);
-  const TOutcome outcome = write ? WriteEncoder(state, console.Host, image)
-                                 : VerifyEncoder(state, console.Host, image);
+  const TOutcome outcome =
+      write ? WriteEncoder(state, console.Host, image) : VerifyEncoder(state, console.Host, image);
   console.Clear();
   if (outcome != TOutcome::Success)
     return Fail(console.LastMessage);
@@ -126,6 +127,10 @@ int SendOrCompare(const TCommandLine& line, bool write) {
 
 } // namespace
 
-int RunWrite(const TCommandLine& line) { return SendOrCompare(line, true); }
+int RunWrite(const TCommandLine& line) {
+  return SendOrCompare(line, true);
+}
 
-int RunVerify(const TCommandLine& line) { return SendOrCompare(line, false); }
+int RunVerify(const TCommandLine& line) {
+  return SendOrCompare(line, false);
+}

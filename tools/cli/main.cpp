@@ -180,12 +180,11 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  const bool needsPort = command == "probe" || command == "read" || command == "write" ||
-                         command == "verify";
-  const std::size_t files = (command == "write" || command == "verify" || command == "check" ||
-                             command == "show")
-                                ? 1
-                                : 0;
+  const bool needsPort =
+      command == "probe" || command == "read" || command == "write" || command == "verify";
+  const std::size_t files =
+      (command == "write" || command == "verify" || command == "check" || command == "show") ? 1
+                                                                                             : 0;
   if (needsPort && !line.Port)
     return CommandUsage(command, "--port DEVICE is required");
   if (!needsPort && line.Port)
@@ -197,7 +196,8 @@ int main(int argc, char** argv) {
   if (command != "show" && line.Json)
     return CommandUsage(command, "--json is not an option of this command");
   if (line.Arguments.size() != files)
-    return CommandUsage(command, files ? "one FILE is required" : "unexpected argument '" + line.Arguments.front() + "'");
+    return CommandUsage(command, files ? "one FILE is required"
+                                       : "unexpected argument '" + line.Arguments.front() + "'");
 
   if (command == "ports")
     return RunPorts(line);

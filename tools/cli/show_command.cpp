@@ -21,7 +21,7 @@ constexpr std::array<const char*, 3> kBitRates{"512 bps", "1200 bps", "2400 bps"
 constexpr std::array<const char*, 3> kSets{"1 Set", "4 Set", "8 Set"};
 constexpr std::array<const char*, 3> kCommands{"NONE", "ZRCOMP2", "RF TEST"};
 constexpr std::array<const char*, 5> kTypes{"Alpha", "Digit(0x0C)", "Digit(0x0F)", "Tone Only",
-                                           "Binary"};
+                                            "Binary"};
 constexpr std::array<const char*, 4> kFunctions{"0 0", "0 1", "1 0", "1 1"};
 
 template <std::size_t N>
@@ -31,12 +31,14 @@ std::optional<QString> ItemText(const std::array<const char*, N>& items, unsigne
   return std::nullopt;
 }
 
-template <std::size_t N> QJsonValue ItemOrNull(const std::array<const char*, N>& items, unsigned index) {
+template <std::size_t N>
+QJsonValue ItemOrNull(const std::array<const char*, N>& items, unsigned index) {
   const auto text = ItemText(items, index);
   return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
-template <std::size_t N> QJsonValue ItemOrNumber(const std::array<const char*, N>& items, unsigned index) {
+template <std::size_t N>
+QJsonValue ItemOrNumber(const std::array<const char*, N>& items, unsigned index) {
   const auto text = ItemText(items, index);
   return text ? QJsonValue(*text) : QJsonValue(static_cast<int>(index));
 }
@@ -75,8 +77,9 @@ TConfiguration Read(const TImageBytes& bytes) {
     c.Keys[static_cast<std::size_t>(k)] = KeyName(image[kKeyMap + static_cast<std::size_t>(k)]);
   for (int r = 0; r < kRegisterCount; ++r) {
     const std::size_t word = kRegisterWords + kRegisterWordSize * static_cast<std::size_t>(r);
-    c.Registers[static_cast<std::size_t>(r)] =
-        (std::uint32_t{bytes[word + 1]} << 16) | (std::uint32_t{bytes[word + 2]} << 8) | bytes[word + 3];
+    c.Registers[static_cast<std::size_t>(r)] = (std::uint32_t{bytes[word + 1]} << 16) |
+                                               (std::uint32_t{bytes[word + 2]} << 8) |
+                                               bytes[word + 3];
   }
   TSynthRegisters synth;
   UnpackRegisters(synth, image);
@@ -109,8 +112,8 @@ std::string ImageAsJson(const TImageBytes& bytes) {
   root["polarity"] = c.Normal ? "Normal" : "Invert";
   root["key_beep"] = c.KeyBeep;
   root["capcode_set"] = ItemOrNull(kSets, c.Selector);
-  root["capcode_count"] = c.Selector < kSets.size() ? QJsonValue(c.Image.CapcodeCount())
-                                                     : QJsonValue(QJsonValue::Null);
+  root["capcode_count"] =
+      c.Selector < kSets.size() ? QJsonValue(c.Image.CapcodeCount()) : QJsonValue(QJsonValue::Null);
   root["repeat_times"] = c.RepeatTimes;
   root["repeat_wait"] = c.RepeatWait;
   root["pc_command"] = ItemOrNumber(kCommands, static_cast<unsigned>(c.Command));
@@ -162,10 +165,10 @@ std::string DescribeImage(const TImageBytes& bytes) {
   out += "Entries:\n";
   for (std::size_t i = 0; i < c.Entries.size(); ++i) {
     const TEntryReading& e = c.Entries[i];
-    const QString codes =
-        e.Binary ? QString(20, ' ')
-                 : QString("header %1 trailer %2")
-                       .arg(QString::asprintf("%02X", e.Header), QString::asprintf("%02X", e.Trailer));
+    const QString codes = e.Binary ? QString(20, ' ')
+                                   : QString("header %1 trailer %2")
+                                         .arg(QString::asprintf("%02X", e.Header),
+                                              QString::asprintf("%02X", e.Trailer));
     out += QString("  #%1  %2  %3  %4  key %5  %6  \"%7\"\n")
                .arg(i + 1)
                .arg(e.Capcode, 7, 10, QChar('0'))

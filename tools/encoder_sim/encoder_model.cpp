@@ -25,7 +25,9 @@ std::string Hex(unsigned value) {
   return text;
 }
 
-unsigned BlockBit(int block) { return 1u << (block - 1); }
+unsigned BlockBit(int block) {
+  return 1u << (block - 1);
+}
 
 } // namespace
 
@@ -52,8 +54,8 @@ std::size_t TEncoderModel::CommandLength(std::uint8_t code) {
 void TEncoderModel::DropPartial(const char* why) {
   if (FCommand.empty())
     return;
-  Log("discarded " + std::to_string(FCommand.size()) + " byte(s) of an unfinished command (" +
-      why + ")");
+  Log("discarded " + std::to_string(FCommand.size()) + " byte(s) of an unfinished command (" + why +
+      ")");
   FCommand.clear();
 }
 
@@ -109,11 +111,10 @@ void TEncoderModel::Execute(TBytes& out) {
       Sum16(FCommand.data(), length - kChecksumSize) == ReadBigEndian16(&FCommand[length - 2]);
   const bool blockCommand = code == kCmdReadBlock || code == kCmdWriteBlock;
 
-  std::string name = code == kCmdIdentify    ? "Identify"
-                     : code == kCmdReadBlock ? "ReadBlock " + std::to_string(p2)
-                     : code == kCmdWriteBlock
-                         ? "WriteBlock " + std::to_string(p2)
-                         : "command " + Hex(code);
+  std::string name = code == kCmdIdentify     ? "Identify"
+                     : code == kCmdReadBlock  ? "ReadBlock " + std::to_string(p2)
+                     : code == kCmdWriteBlock ? "WriteBlock " + std::to_string(p2)
+                                              : "command " + Hex(code);
   Log("<- " + name + (sumOk ? "" : " (bad checksum)"));
 
   if (FFaults.ForcedStatus && *FFaults.ForcedStatus != kStatusAccepted) {
@@ -128,11 +129,10 @@ void TEncoderModel::Execute(TBytes& out) {
     Reply(kStatusNotInProgrammer, out);
     return;
   }
-  const bool valid =
-      code == kCmdIdentify
-          ? p1 == kIdentifyParameter && p2 == kIdentifyParameter && p3 == kIdentifyParameter
-          : blockCommand && p1 == kBlockParameter && p3 == kBlockCount && p2 >= 1 &&
-                p2 <= kBlockCount;
+  const bool valid = code == kCmdIdentify ? p1 == kIdentifyParameter && p2 == kIdentifyParameter &&
+                                                p3 == kIdentifyParameter
+                                          : blockCommand && p1 == kBlockParameter &&
+                                                p3 == kBlockCount && p2 >= 1 && p2 <= kBlockCount;
   if (!valid) {
     Reply(kStatusCommandError, out);
     return;
@@ -141,8 +141,8 @@ void TEncoderModel::Execute(TBytes& out) {
   const int block = blockCommand ? p2 : 0;
   const std::size_t offset = blockCommand ? static_cast<std::size_t>(block - 1) * kBlockSize : 0;
   if (code == kCmdIdentify) {
-    std::uint8_t ident[kIdentBlockSize] = {FIdentity.Pid,      FIdentity.Mcu,
-                                           FIdentity.IapMajor, FIdentity.IapMinor,
+    std::uint8_t ident[kIdentBlockSize] = {FIdentity.Pid,       FIdentity.Mcu,
+                                           FIdentity.IapMajor,  FIdentity.IapMinor,
                                            FIdentity.UserMajor, FIdentity.UserMinor};
     Reply(kStatusAccepted, out);
     DataFrame(kFrameIdent, ident, sizeof ident, 0, out);

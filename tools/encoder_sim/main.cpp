@@ -24,9 +24,13 @@ constexpr const char* kProgram = "kx470-sim";
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
-extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
+extern "C" void OnStopSignal(int signal) {
+  gStopSignal = signal;
+}
 
-void Complain(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
+void Complain(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
 
 // Only a real, complete table file is served; anything else is most likely the wrong file.
 bool LoadImage(const std::string& path, TImageBytes& image) {
@@ -69,8 +73,8 @@ public:
 
 private:
   void Log(const std::string& text) const {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sim::TClock::now() -
-                                                                          FStart);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(sim::TClock::now() - FStart);
     std::fprintf(stderr, "%s %7.3f %s\n", kProgram, static_cast<double>(ms.count()) / 1000.0,
                  text.c_str());
   }

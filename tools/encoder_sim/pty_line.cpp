@@ -20,14 +20,15 @@ struct TSpeed {
 };
 
 constexpr TSpeed kSpeeds[] = {
-    {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
-    {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
-    {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
-    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
-    {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+    {B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+    {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
 };
 
-std::string SystemText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string SystemText(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
 
 } // namespace
 
@@ -125,7 +126,8 @@ void TLinkPath::Remove() {
 TClock::duration TSender::ByteTime(int baud) {
   // Unknown speeds are paced as the command speed rather than not at all.
   const long long rate = baud > 0 ? baud : kCommandBaud;
-  return std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(10'000'000'000LL / rate));
+  return std::chrono::duration_cast<TClock::duration>(
+      std::chrono::nanoseconds(10'000'000'000LL / rate));
 }
 
 void TSender::Queue(const TBytes& bytes, TClock::time_point now, int baud) {

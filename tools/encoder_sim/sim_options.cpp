@@ -41,7 +41,8 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::optional<std::string> inlineValue;
-    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != name.npos) {
+    if (const std::size_t equals = name.find('=');
+        name.rfind("--", 0) == 0 && equals != name.npos) {
       inlineValue = name.substr(equals + 1);
       name.erase(equals);
     }
@@ -111,14 +112,13 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       if (!takeValue(value) || !ParseNumber(value, 1, kBlockCount, block))
         return fail("option " + name + " needs a block number from 1 to " +
                     std::to_string(kBlockCount) + ", not \"" + value + "\"");
-      (name == "--corrupt-block" ? o.Faults.CorruptBlocks : o.Faults.DropBlocks) |=
-          1u << (block - 1);
+      (name == "--corrupt-block" ? o.Faults.CorruptBlocks : o.Faults.DropBlocks) |= 1u
+                                                                                    << (block - 1);
     } else if (name == "--hangup-after") {
       std::uint64_t count = 0;
       if (!takeValue(value) ||
           !ParseNumber(value, 1, std::numeric_limits<std::uint64_t>::max(), count))
-        return fail("option --hangup-after needs a byte count of 1 or more, not \"" + value +
-                    "\"");
+        return fail("option --hangup-after needs a byte count of 1 or more, not \"" + value + "\"");
       o.HangupAfter = count;
     } else {
       return fail(name.rfind('-', 0) == 0 ? "unknown option " + name
