@@ -17,6 +17,9 @@ struct ECommError {
 constexpr int kDataFormat7E2 = 0;
 constexpr int kDataFormat8N1 = 1;
 
+// "Serial port error 18 (Input/output error)": the code and the system's words for its cause.
+std::string DescribeCommError(const ECommError& error);
+
 class TCommPort {
 public:
   TCommPort();
@@ -35,8 +38,9 @@ public:
   void Transmit(const std::uint8_t* buffer, std::size_t length);
   void DiscardBuffers();
 
-  // Waits until input arrives or the time is up, without using the processor meanwhile.
-  // Returns at once when input is already waiting; false when the port is closed.
+  // Waits until input arrives or the time is up, without using the processor meanwhile; a line
+  // that cannot deliver input (hung up) still takes the whole time. Returns at once when input
+  // is already waiting; false when the port is closed or the time ran out.
   bool WaitForInput(std::uint32_t microseconds);
 
   const std::string& PortName() const { return FPortName; }

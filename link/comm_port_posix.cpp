@@ -1,13 +1,18 @@
 // The serial port over termios.
 
+#ifndef _WIN32
+
 #include "link/comm_port.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -46,8 +51,10 @@ speed_t SpeedOf(std::uint32_t rate, bool& known) {
 TCommPort::TCommPort() = default;
 
 TCommPort::~TCommPort() {
-  if (FOpen)
+  if (FOpen) {
+    ::ioctl(FHandle, TIOCNXCL);
     ::close(FHandle);
+  }
 }
 
 std::string TCommPort::DevicePath(const std::string& name) {
@@ -57,6 +64,9 @@ std::string TCommPort::DevicePath(const std::string& name) {
 void TCommPort::Open() {
   if (FOpen)
     return;
+  // An empty slot of the port list names no device at all.
+  if (FPortName.empty())
+    Raise(8, ENOENT);
   const std::string path = DevicePath(FPortName);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
@@ -68,12 +78,15 @@ void TCommPort::Open() {
     ::close(fd);
     Raise(8, error);
   }
-  termios line{};
-  if (::tcgetattr(fd, &line) != 0) {
-    const int error = errno;
+  // Past this point a failure gives the device back as it found it.
+  const auto abandon = [fd](std::uint8_t code, int error) {
+    ::ioctl(fd, TIOCNXCL);
     ::close(fd);
-    Raise(14, error);
-  }
+    Raise(code, error);
+  };
+  termios line{};
+  if (::tcgetattr(fd, &line) != 0)
+    abandon(14, errno);
   ::cfmakeraw(&line);
   line.c_cflag |= CLOCAL | CREAD;
   line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -87,20 +100,16 @@ void TCommPort::Open() {
   line.c_cc[VTIME] = 0;
   bool known = false;
   const speed_t speed = SpeedOf(FBaudRate, known);
-  if (!known || ::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0 ||
-      ::tcsetattr(fd, TCSANOW, &line) != 0) {
-    const int error = known ? errno : EINVAL;
-    ::close(fd);
-    Raise(15, error);
-  }
+  if (!known)
+    abandon(15, EINVAL);
+  if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0 ||
+      ::tcsetattr(fd, TCSANOW, &line) != 0)
+    abandon(15, errno);
   // Linux has no driver queue sizes to ask for; the descriptor goes back to blocking reads,
   // which are only issued for bytes already waiting.
   const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    const int error = errno;
-    ::close(fd);
-    Raise(16, error);
-  }
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    abandon(16, errno);
   // DTR on, RTS off. Pseudo terminals have no modem lines and refuse: that is fine.
   int dtr = TIOCM_DTR, rts = TIOCM_RTS;
   ::ioctl(fd, TIOCMBIS, &dtr);
@@ -112,6 +121,10 @@ void TCommPort::Open() {
 void TCommPort::Close() {
   if (!FOpen)
     return;
+  // Exclusive mode belongs to the device, not to our descriptor: on a pseudo terminal, whose
+  // other side stays open, it would outlast us and lock out every later open but root's, our
+  // own reopening at another speed included.
+  ::ioctl(FHandle, TIOCNXCL);
   if (::close(FHandle) != 0 && errno != EINTR)
     Raise(11);
   FHandle = -1;
@@ -200,7 +213,36 @@ void TCommPort::DiscardBuffers() {
 bool TCommPort::WaitForInput(std::uint32_t microseconds) {
   if (!FOpen)
     return false;
-  pollfd watch{FHandle, POLLIN, 0};
-  const int timeout = static_cast<int>((microseconds + 999) / 1000);
-  return ::poll(&watch, 1, timeout) > 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+  for (;;) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero())
+      return false;
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec timeout{static_cast<time_t>(nanoseconds / 1'000'000'000),
+                           static_cast<long>(nanoseconds % 1'000'000'000)};
+    pollfd watch{FHandle, POLLIN, 0};
+    const int ready = ::ppoll(&watch, 1, &timeout, nullptr);
+    if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
+      return true;
+    if (ready > 0) {
+      // A hung-up or failing line reports at once and for ever; the poll interval must still
+      // last its time, or the callers' time-outs would run out in a moment.
+      std::this_thread::sleep_until(deadline);
+      return false;
+    }
+    if (ready < 0 && errno != EINTR) {
+      std::this_thread::sleep_until(deadline);
+      return false;
+    }
+  }
 }
+
+std::string DescribeCommError(const ECommError& error) {
+  std::string text = "Serial port error " + std::to_string(error.Code);
+  if (error.SystemError != 0)
+    text += std::string(" (") + std::strerror(static_cast<int>(error.SystemError)) + ")";
+  return text;
+}
+
+#endif // _WIN32

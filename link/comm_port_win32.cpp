@@ -172,4 +172,20 @@ bool TCommPort::WaitForInput(std::uint32_t microseconds) {
   return PendingInput() > 0;
 }
 
+std::string DescribeCommError(const ECommError& error) {
+  std::string text = "Serial port error " + std::to_string(error.Code);
+  if (error.SystemError != 0) {
+    char words[256] = {};
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       error.SystemError, 0, words, sizeof words, nullptr);
+    std::string cause(words, length);
+    while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r' || cause.back() == '.'))
+      cause.pop_back();
+    text +=
+        " (" + (cause.empty() ? "system error " + std::to_string(error.SystemError) : cause) + ")";
+  }
+  return text;
+}
+
 #endif // _WIN32

@@ -104,29 +104,54 @@ void WaitMicroseconds(std::int64_t microseconds) {
                                 std::chrono::microseconds(microseconds));
 }
 
+TPortIo PortIoOf(TCommPort& port) {
+  TPortIo io;
+  io.IsOpen = [&port] { return port.IsOpen(); };
+  io.PendingInput = [&port] { return port.PendingInput(); };
+  io.ReceiveByte = [&port] { return port.ReceiveByte(); };
+  io.Transmit = [&port](const std::uint8_t* buffer, std::size_t length) {
+    port.Transmit(buffer, length);
+  };
+  io.DiscardBuffers = [&port] { port.DiscardBuffers(); };
+  io.WaitForInput = [&port](std::uint32_t microseconds) { port.WaitForInput(microseconds); };
+  return io;
+}
+
 bool SendRaw(TLinkPort& link, const std::uint8_t* buffer, std::size_t length) {
-  if (!link.Port.IsOpen())
+  if (!link.Io.IsOpen())
     return false;
-  link.Port.Transmit(buffer, length);
+  link.Io.Transmit(buffer, length);
   return true;
 }
 
+namespace {
+
+// Waits for the next byte as long as `pollLimit` polls of `interval` allow, serving the window
+// before every poll. A poll ends early when a byte arrives, so the wait costs no more than the
+// byte's own time on the line, while a silent line still takes the full count of intervals.
+bool AwaitByte(TLinkPort& link, TLinkHost& host, unsigned pollLimit, std::uint32_t interval) {
+  unsigned polls = 0;
+  while (link.Io.PendingInput() == 0) {
+    host.DispatchEvents();
+    link.Io.WaitForInput(interval);
+    if (++polls > pollLimit)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
 bool ReadReply(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t length,
                unsigned pollLimit) {
-  if (!link.Port.IsOpen())
+  if (!link.Io.IsOpen())
     return false;
   for (std::size_t i = 0; i < length; ++i) {
-    unsigned polls = 0;
-    while (link.Port.PendingInput() == 0) {
-      host.DispatchEvents();
-      // One poll: up to 5 ms, ended early by an arriving byte.
-      link.Port.WaitForInput(kReplyPollMicroseconds);
-      if (++polls > pollLimit) {
-        link.Port.DiscardBuffers();
-        return false;
-      }
+    if (!AwaitByte(link, host, pollLimit, kReplyPollMicroseconds)) {
+      link.Io.DiscardBuffers();
+      return false;
     }
-    buffer[i] = link.Port.ReceiveByte();
+    buffer[i] = link.Io.ReceiveByte();
   }
   return true;
 }
@@ -188,31 +213,27 @@ void FeedReceiveState(TReceiveState& state, std::uint8_t byte) {
 bool ReceiveFrame(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size_t capacity,
                   std::size_t& length, unsigned pollLimit) {
   length = 0;
-  if (!link.Port.IsOpen())
+  if (!link.Io.IsOpen())
     return false;
   std::size_t count = 0;
   link.Receive.PayloadLength = 0;
   for (;;) {
-    unsigned polls = 0;
-    while (link.Port.PendingInput() == 0) {
-      host.DispatchEvents();
-      link.Port.WaitForInput(kFramePollMicroseconds);
-      if (++polls > pollLimit) {
-        link.Port.DiscardBuffers();
-        host.SetProgress(0);
-        link.StatusText = kReadTimeout;
-        return false;
-      }
+    if (!AwaitByte(link, host, pollLimit, kFramePollMicroseconds)) {
+      link.Io.DiscardBuffers();
+      host.SetProgress(0);
+      link.StatusText = kReadTimeout;
+      return false;
     }
-    // A stream of bytes that never forms a frame must not run past the buffer.
+    // Bytes that keep coming without forming a frame must not run past the buffer; such a
+    // stream would fail the frame's checksum in any case.
     if (count >= capacity) {
-      link.Port.DiscardBuffers();
+      link.Io.DiscardBuffers();
       host.SetProgress(0);
       link.StatusText = kChecksumError;
       return false;
     }
     host.SetProgress(static_cast<int>(count));
-    const std::uint8_t byte = link.Port.ReceiveByte();
+    const std::uint8_t byte = link.Io.ReceiveByte();
     FeedReceiveState(link.Receive, byte);
     buffer[count++] = byte;
     if (link.Receive.FrameType != 0 && count >= link.Receive.PayloadLength + 7) {

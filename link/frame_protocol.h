@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,29 @@ struct TReceiveState {
   std::size_t PayloadLength = 0;
 };
 
-// The process-wide link: the port and the protocol's memory.
+// The port operations the protocol routines use. A TLinkPort points them at its own TCommPort;
+// tests put a scripted stand-in here to run the time-outs without a device or a clock.
+struct TPortIo {
+  std::function<bool()> IsOpen;
+  std::function<std::size_t()> PendingInput;
+  std::function<std::uint8_t()> ReceiveByte;
+  std::function<void(const std::uint8_t*, std::size_t)> Transmit;
+  std::function<void()> DiscardBuffers;
+  // One poll interval: returns when input arrives or the interval is over.
+  std::function<void(std::uint32_t microseconds)> WaitForInput;
+};
+
+TPortIo PortIoOf(TCommPort& port);
+
+// The process-wide link: the port and the protocol's memory. It stays where it was made, as
+// Io refers to Port.
 struct TLinkPort {
+  TLinkPort() : Io(PortIoOf(Port)) {}
+  TLinkPort(const TLinkPort&) = delete;
+  TLinkPort& operator=(const TLinkPort&) = delete;
+
   TCommPort Port;
+  TPortIo Io;
   std::string StatusText; // the latest protocol message
   TReceiveState Receive;
 };
@@ -60,7 +81,7 @@ void ShowLinkStatus(TLinkPort& link, TLinkHost& host, std::uint8_t code);
 bool SendCommand(TLinkPort& link, TLinkHost& host, std::uint8_t code, std::uint8_t p1,
                  std::uint8_t p2, std::uint8_t p3, const std::uint8_t* payload, std::size_t n);
 
-// One step of the receive state machine. Returns true when the state now expects a payload.
+// One step of the receive state machine.
 void FeedReceiveState(TReceiveState& state, std::uint8_t byte);
 // Receives one data frame into buffer (capacity bytes). Every byte read is stored, stray bytes
 // included. Fails on a time-out between two bytes, and when the buffer fills before a frame is

@@ -11,23 +11,26 @@ constexpr std::size_t kWriteBufferSize = 128;
 constexpr int kIdentifyProgress = 7;
 constexpr int kIdentificationFrame = 71;
 constexpr int kTransferProgress = 13;
+constexpr std::size_t kPayloadOffset = 5;
 
-// Marks an exchange as running for as long as it lives.
-class TExchange {
+// Holds the link busy for as long as it lives.
+class TBusy {
 public:
-  explicit TExchange(TLinkState& state) : FState(state), FOwner(!state.Busy) { state.Busy = true; }
-  ~TExchange() {
-    if (FOwner)
-      FState.Busy = false;
-  }
-  bool Refused() const { return !FOwner; }
+  explicit TBusy(TLinkState& state) : FState(state) { state.Busy = true; }
+  ~TBusy() { FState.Busy = false; }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
 
 private:
   TLinkState& FState;
-  bool FOwner;
 };
 
-// Linking steps 1 to 4: entry sequence at 9600 baud, 200 ms, reopen at 19200 baud.
+void ClearReceive(TLinkState& state) {
+  state.Link.Receive = TReceiveState{};
+}
+
+// Linking steps 1 to 4: the entry sequence at 9600 baud, 200 ms for the encoder to switch over
+// (no events served meanwhile), then the port again at 19200 baud.
 bool EnterProgramming(TLinkState& state, TLinkHost& host, int slot, bool quiet) {
   if (!OpenLinkPort(state, host, kEntryBaud, slot, quiet))
     return false;
@@ -36,12 +39,32 @@ bool EnterProgramming(TLinkState& state, TLinkHost& host, int slot, bool quiet) 
   return OpenLinkPort(state, host, kLinkBaud, slot, quiet);
 }
 
-void ClearReceive(TLinkState& state) {
-  state.Link.Receive = TReceiveState{};
+enum class TIdentify { Accepted, CommandFailed, TimedOut, BadChecksum, WrongModel };
+
+// Linking steps 5 to 7 after the port is open at 19200 baud and the progress bar set for the
+// reply: Identify, its frame, the PID.
+// The identification block is kept only for a KX470U.
+TIdentify Identify(TLinkState& state, TLinkHost& host) {
+  if (!SendCommand(state.Link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0))
+    return TIdentify::CommandFailed;
+  host.SetProgressRange(kIdentificationFrame);
+  host.SetProgress(0);
+  ClearReceive(state);
+  std::uint8_t frame[kLinkBufferSize] = {};
+  std::size_t length = 0;
+  if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
+    return TIdentify::TimedOut;
+  // A frame too short to hold the block cannot be the identification, whatever its sum says.
+  if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + kIdentificationSize + 2)
+    return TIdentify::BadChecksum;
+  if (!IsKX470U(frame[kPayloadOffset]))
+    return TIdentify::WrongModel;
+  std::memcpy(state.Identification.data(), frame + kPayloadOffset, kIdentificationSize);
+  return TIdentify::Accepted;
 }
 
 // "Restore": the end of read, write and verify.
-void Restore(TLinkState&, TLinkHost& host, bool statusText, bool poll) {
+void Restore(TLinkHost& host, bool statusText, bool poll) {
   host.SetProgress(0);
   host.EnableWindow(true);
   host.EnablePagerMenu(true);
@@ -51,76 +74,240 @@ void Restore(TLinkState&, TLinkHost& host, bool statusText, bool poll) {
     host.SetPoll(true);
 }
 
-// Reads the 8 blocks into `copy` and checks the image checksum. Reports its own failures.
+// Reads the 8 blocks into `copy` and checks the image checksum; reports its own failures
+// after restoring. The image itself is never touched here.
 bool ReadImage(TLinkState& state, TLinkHost& host, TImageBytes& copy, bool poll) {
+  const auto fail = [&](const std::string& text) {
+    Restore(host, true, poll);
+    host.Message(text);
+    return false;
+  };
   copy.fill(0);
   for (int block = 1; block <= kBlockCount; ++block) {
     if (!SendCommand(state.Link, host, kReadBlock, 0x02, static_cast<std::uint8_t>(block),
-                     kBlockCount, nullptr, 0)) {
-      Restore(state, host, true, poll);
-      host.Message(state.Link.StatusText);
-      return false;
-    }
+                     kBlockCount, nullptr, 0))
+      return fail(state.Link.StatusText);
     ClearReceive(state);
     std::uint8_t frame[kReadBufferSize] = {};
     std::size_t length = 0;
-    if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit)) {
-      Restore(state, host, true, poll);
-      host.Message(state.Link.StatusText);
-      return false;
-    }
-    if (!FrameChecksumOK(frame, length) || length < 5 + kBlockSize) {
-      Restore(state, host, true, poll);
-      host.Message(kChecksumError);
-      return false;
-    }
-    std::memcpy(copy.data() + (static_cast<std::size_t>(block) - 1) * kBlockSize, frame + 5,
-                kBlockSize);
+    if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
+      return fail(state.Link.StatusText);
+    // A short frame with a good sum would fill the block from the cleared buffer: refuse it.
+    if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + kBlockSize + 2)
+      return fail(kChecksumError);
+    std::memcpy(copy.data() + (static_cast<std::size_t>(block) - 1) * kBlockSize,
+                frame + kPayloadOffset, kBlockSize);
     host.SetProgress(host.Progress() + block - 1);
     host.DispatchEvents();
   }
-  if (!ChecksumValid(copy)) {
-    Restore(state, host, true, poll);
-    host.Message(kChecksumError);
-    return false;
-  }
+  if (!ChecksumValid(copy))
+    return fail(kChecksumError);
   return true;
 }
 
-} // namespace
-
-namespace {
-TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host);
-bool DoProbeEncoder(TLinkState& state, TLinkHost& host);
-TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
-                       const std::function<void()>& show);
-TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image);
-TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image);
-
-// A port that fails in the middle of a transfer (an adapter unplugged) ends the operation
-// with a message instead of an error nobody handles; the window is given back whole.
+// A port that fails in the middle of an exchange (an adapter pulled out) closes the port and
+// forgets the encoder, so that the next poll tick links afresh.
 std::string PortFailure(TLinkState& state, const ECommError& error) {
   try {
     state.Link.Port.Close();
   } catch (const ECommError&) {
   }
-  state.Link.StatusText = "Serial port error " + std::to_string(error.Code) + " (" +
-                          std::to_string(error.SystemError) + "). Re-Link, Please !";
+  state.EncoderPresent = false;
+  state.Link.StatusText = DescribeCommError(error) + ". Re-Link, Please !";
   return state.Link.StatusText;
 }
 
+// Runs one user operation as the only exchange. A port failure ends it with a message instead
+// of leaving the window disabled; the Pager menu goes off until the encoder is linked again.
+// The link stays busy until the message box is closed.
 template <typename TOperation>
-TOutcome Guarded(TLinkState& state, TLinkHost& host, bool poll, TOperation operation) {
+TOutcome RunExchange(TLinkState& state, TLinkHost& host, bool poll, TOperation operation) {
+  if (state.Busy)
+    return TOutcome::Refused;
+  const TBusy busy(state);
   try {
     return operation();
   } catch (const ECommError& error) {
     const std::string text = PortFailure(state, error);
-    Restore(state, host, true, poll);
+    Restore(host, true, poll);
     host.EnablePagerMenu(false);
     host.Message(text);
     return TOutcome::Failed;
   }
 }
+
+TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
+  host.SetPoll(false);
+  if (!EnterProgramming(state, host, state.SelectedPort, false))
+    return TOutcome::PortFailed;
+  host.SetStatus(1, "");
+  host.SetProgressRange(kIdentifyProgress);
+  host.SetProgress(0);
+  host.EnablePagerMenu(false);
+  host.EnableWindow(false);
+  const TIdentify result = Identify(state, host);
+  if (result == TIdentify::CommandFailed || result == TIdentify::TimedOut ||
+      result == TIdentify::BadChecksum) {
+    host.EnableWindow(true);
+    host.SetProgress(0);
+    host.SetPoll(true);
+    host.Message(result == TIdentify::BadChecksum ? kChecksumError : state.Link.StatusText);
+    return TOutcome::Failed;
+  }
+  TOutcome outcome = TOutcome::WrongModel;
+  if (result == TIdentify::Accepted) {
+    host.Message("Link Success");
+    host.EnablePagerMenu(true);
+    host.SetIdentification(IdentificationLine(state.Identification));
+    outcome = TOutcome::Success;
+  } else {
+    host.Message("The model is not KX470U !");
+  }
+  host.SetPoll(true);
+  host.SetProgress(0);
+  host.EnableWindow(true);
+  return outcome;
+}
+
+bool DoProbeEncoder(TLinkState& state, TLinkHost& host) {
+  for (int slot = 0; slot < state.Ports.Count; ++slot) {
+    // A port that cannot be opened is skipped at once: no entry sequence, no waiting.
+    if (!EnterProgramming(state, host, slot, true))
+      continue;
+    host.SetProgressRange(kIdentifyProgress);
+    host.SetProgress(0);
+    switch (Identify(state, host)) {
+    case TIdentify::CommandFailed:
+      host.EnableWindow(true);
+      host.SetProgress(0);
+      host.SetStatus(1, state.Link.StatusText);
+      continue;
+    case TIdentify::TimedOut:
+      host.SetProgress(0);
+      host.SetStatus(1, state.Link.StatusText);
+      host.EnableWindow(true);
+      return false;
+    case TIdentify::BadChecksum:
+      host.EnableWindow(true);
+      host.SetProgress(0);
+      host.SetStatus(1, kChecksumError);
+      return false;
+    case TIdentify::WrongModel:
+      host.EnableWindow(true);
+      host.SetProgress(0);
+      host.SetStatus(2, "The model is not KX470U !");
+      return false;
+    case TIdentify::Accepted:
+      host.SetStatus(1, "Link Success");
+      host.EnablePagerMenu(true);
+      host.SetStatus(2, IdentificationLine(state.Identification));
+      host.SetProgress(0);
+      state.SelectedPort = slot;
+      return true;
+    }
+  }
+  host.SetProgress(0);
+  return false;
+}
+
+// The probe of a poll tick, already marked busy. It never opens a message box: a port failure
+// is told in the status bar.
+bool RunProbe(TLinkState& state, TLinkHost& host) {
+  try {
+    return DoProbeEncoder(state, host);
+  } catch (const ECommError& error) {
+    host.SetProgress(0);
+    host.EnableWindow(true);
+    host.SetStatus(1, PortFailure(state, error));
+    return false;
+  }
+}
+
+TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
+                       const std::function<void()>& show) {
+  host.SetPoll(false);
+  host.EnablePagerMenu(false);
+  host.EnableWindow(false);
+  host.SetProgressRange(kTransferProgress);
+  host.SetProgress(0);
+  TImageBytes copy{};
+  if (!ReadImage(state, host, copy, true))
+    return TOutcome::Failed;
+  host.Message("Read Success");
+  image.Assign(copy);
+  if (show)
+    show();
+  Restore(host, true, true);
+  return TOutcome::Success;
+}
+
+TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
+  host.SetPoll(false);
+  host.EnablePagerMenu(false);
+  host.EnableWindow(false);
+  if (!OpenLinkPort(state, host, kLinkBaud, state.SelectedPort, false)) {
+    host.EnableWindow(true);
+    host.EnablePagerMenu(true);
+    return TOutcome::PortFailed;
+  }
+  image.StoreChecksum();
+  host.SetProgressRange(kTransferProgress);
+  host.SetProgress(0);
+  // A failed block keeps the status of its reply in panel 1.
+  const auto fail = [&](const std::string& text) {
+    host.Message(text);
+    Restore(host, false, true);
+    return TOutcome::Failed;
+  };
+  std::uint8_t frame[kWriteBufferSize] = {};
+  for (int block = 1; block <= kBlockCount; ++block) {
+    const std::uint8_t* payload = image.Data() + (static_cast<std::size_t>(block) - 1) * kBlockSize;
+    if (!SendCommand(state.Link, host, kWriteBlock, 0x02, static_cast<std::uint8_t>(block),
+                     kBlockCount, payload, kBlockSize))
+      return fail(state.Link.StatusText);
+    ClearReceive(state);
+    std::memset(frame, 0, sizeof frame);
+    std::size_t length = 0;
+    if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
+      return fail(state.Link.StatusText);
+    if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + 1 + 2)
+      return fail(kChecksumError);
+    host.SetProgress(host.Progress() + block - 1);
+    host.DispatchEvents();
+  }
+  // Only the frame after the last block says whether the encoder took the image; anything but
+  // "Write OK" is told with its own status text and is no success.
+  TOutcome outcome = TOutcome::Success;
+  const std::uint8_t result = frame[kPayloadOffset];
+  if (result == kStatusWriteOK) {
+    host.Message("Write Success");
+  } else {
+    const char* text = StatusText(result);
+    host.Message(text ? text : StatusText(4));
+    outcome = TOutcome::Failed;
+  }
+  Restore(host, true, true);
+  return outcome;
+}
+
+TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
+  host.EnablePagerMenu(false);
+  host.EnableWindow(false);
+  host.SetProgressRange(kTransferProgress);
+  host.SetProgress(0);
+  TImageBytes copy{};
+  if (!ReadImage(state, host, copy, false))
+    return TOutcome::Failed;
+  if (copy != image.Bytes()) {
+    Restore(host, true, false);
+    host.Message("Verify error !");
+    return TOutcome::Failed;
+  }
+  host.Message("Verify success !");
+  Restore(host, true, false);
+  return TOutcome::Success;
+}
+
 } // namespace
 
 std::string IdentificationLine(const std::array<std::uint8_t, kIdentificationSize>& block) {
@@ -159,218 +346,39 @@ bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int sl
   }
 }
 
-namespace {
-TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
-  const TExchange exchange(state);
-  if (exchange.Refused())
-    return TOutcome::Refused;
-  host.SetPoll(false);
-  if (!EnterProgramming(state, host, state.SelectedPort, false))
-    return TOutcome::PortFailed;
-  host.SetStatus(1, "");
-  host.SetProgressRange(kIdentifyProgress);
-  host.SetProgress(0);
-  host.EnablePagerMenu(false);
-  host.EnableWindow(false);
-  auto fail = [&](const std::string& text) {
-    host.EnableWindow(true);
-    host.SetProgress(0);
-    host.SetPoll(true);
-    host.Message(text);
-    return TOutcome::Failed;
-  };
-  if (!SendCommand(state.Link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0))
-    return fail(state.Link.StatusText);
-  host.SetProgressRange(kIdentificationFrame);
-  host.SetProgress(0);
-  ClearReceive(state);
-  std::uint8_t frame[kLinkBufferSize] = {};
-  std::size_t length = 0;
-  if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
-    return fail(state.Link.StatusText);
-  if (!FrameChecksumOK(frame, length) || length < 5 + kIdentificationSize)
-    return fail(kChecksumError);
-  TOutcome outcome = TOutcome::WrongModel;
-  if (IsKX470U(frame[5])) {
-    std::memcpy(state.Identification.data(), frame + 5, kIdentificationSize);
-    host.Message("Link Success");
-    host.EnablePagerMenu(true);
-    host.SetIdentification(IdentificationLine(state.Identification));
-    outcome = TOutcome::Success;
-  } else {
-    host.Message("The model is not KX470U !");
-  }
-  host.SetPoll(true);
-  host.SetProgress(0);
-  host.EnableWindow(true);
-  return outcome;
-}
-
-bool DoProbeEncoder(TLinkState& state, TLinkHost& host) {
-  for (int slot = 0; slot < state.Ports.Count; ++slot) {
-    // A port that cannot be opened is skipped at once: no entry sequence, no waiting.
-    if (!EnterProgramming(state, host, slot, true))
-      continue;
-    host.SetProgressRange(kIdentifyProgress);
-    host.SetProgress(0);
-    if (!SendCommand(state.Link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0)) {
-      host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(1, state.Link.StatusText);
-      continue;
-    }
-    host.SetProgressRange(kIdentificationFrame);
-    host.SetProgress(0);
-    ClearReceive(state);
-    std::uint8_t frame[kLinkBufferSize] = {};
-    std::size_t length = 0;
-    if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit)) {
-      host.SetProgress(0);
-      host.SetStatus(1, state.Link.StatusText);
-      host.EnableWindow(true);
-      return false;
-    }
-    if (!FrameChecksumOK(frame, length) || length < 5 + kIdentificationSize) {
-      host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(1, kChecksumError);
-      return false;
-    }
-    if (!IsKX470U(frame[5])) {
-      host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(2, "The model is not KX470U !");
-      return false;
-    }
-    std::memcpy(state.Identification.data(), frame + 5, kIdentificationSize);
-    host.SetStatus(1, "Link Success");
-    host.EnablePagerMenu(true);
-    host.SetStatus(2, IdentificationLine(state.Identification));
-    host.SetProgress(0);
-    state.SelectedPort = slot;
-    return true;
-  }
-  host.SetProgress(0);
-  return false;
-}
-
-TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
-                       const std::function<void()>& show) {
-  const TExchange exchange(state);
-  if (exchange.Refused())
-    return TOutcome::Refused;
-  host.SetPoll(false);
-  host.EnablePagerMenu(false);
-  host.EnableWindow(false);
-  host.SetProgressRange(kTransferProgress);
-  host.SetProgress(0);
-  TImageBytes copy{};
-  if (!ReadImage(state, host, copy, true))
-    return TOutcome::Failed;
-  host.Message("Read Success");
-  image.Assign(copy);
-  if (show)
-    show();
-  Restore(state, host, true, true);
-  return TOutcome::Success;
-}
-
-TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
-  const TExchange exchange(state);
-  if (exchange.Refused())
-    return TOutcome::Refused;
-  host.SetPoll(false);
-  host.EnablePagerMenu(false);
-  host.EnableWindow(false);
-  if (!OpenLinkPort(state, host, kLinkBaud, state.SelectedPort, false)) {
-    host.EnableWindow(true);
-    host.EnablePagerMenu(true);
-    return TOutcome::PortFailed;
-  }
-  image.StoreChecksum();
-  host.SetProgressRange(kTransferProgress);
-  host.SetProgress(0);
-  std::uint8_t frame[kWriteBufferSize] = {};
-  std::size_t length = 0;
-  for (int block = 1; block <= kBlockCount; ++block) {
-    const std::uint8_t* payload = image.Data() + (static_cast<std::size_t>(block) - 1) * kBlockSize;
-    auto fail = [&](const std::string& text) {
-      host.Message(text);
-      Restore(state, host, false, true);
-      return TOutcome::Failed;
-    };
-    if (!SendCommand(state.Link, host, kWriteBlock, 0x02, static_cast<std::uint8_t>(block),
-                     kBlockCount, payload, kBlockSize))
-      return fail(state.Link.StatusText);
-    ClearReceive(state);
-    std::memset(frame, 0, sizeof frame);
-    if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
-      return fail(state.Link.StatusText);
-    if (!FrameChecksumOK(frame, length) || length < 6)
-      return fail(kChecksumError);
-    host.SetProgress(host.Progress() + block - 1);
-    host.DispatchEvents();
-  }
-  // Only the frame after the last block says whether the encoder took the image.
-  TOutcome outcome = TOutcome::Success;
-  if (frame[5] == kStatusWriteOK) {
-    host.Message("Write Success");
-  } else {
-    const char* text = StatusText(frame[5]);
-    host.Message(text ? text : "Write Fail");
-    outcome = TOutcome::Failed;
-  }
-  Restore(state, host, true, true);
-  return outcome;
-}
-
-TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
-  const TExchange exchange(state);
-  if (exchange.Refused())
-    return TOutcome::Refused;
-  host.EnablePagerMenu(false);
-  host.EnableWindow(false);
-  host.SetProgressRange(kTransferProgress);
-  host.SetProgress(0);
-  TImageBytes copy{};
-  if (!ReadImage(state, host, copy, false))
-    return TOutcome::Failed;
-  if (copy != image.Bytes()) {
-    Restore(state, host, true, false);
-    host.Message("Verify error !");
-    return TOutcome::Failed;
-  }
-  host.Message("Verify success !");
-  Restore(state, host, true, false);
-  return TOutcome::Success;
-}
-
-} // namespace
-
 TOutcome LinkEncoder(TLinkState& state, TLinkHost& host) {
-  return Guarded(state, host, true, [&] { return DoLinkEncoder(state, host); });
+  return RunExchange(state, host, true, [&] { return DoLinkEncoder(state, host); });
 }
 
 bool ProbeEncoder(TLinkState& state, TLinkHost& host) {
-  try {
-    return DoProbeEncoder(state, host);
-  } catch (const ECommError& error) {
-    host.SetProgress(0);
-    host.EnableWindow(true);
-    host.SetStatus(1, PortFailure(state, error));
+  if (state.Busy)
     return false;
-  }
+  const TBusy busy(state);
+  return RunProbe(state, host);
+}
+
+TPollResult PresencePoll(TLinkState& state, TLinkHost& host) {
+  if (state.Busy)
+    return TPollResult::Busy;
+  const TBusy busy(state);
+  RefreshPortList(state.Ports);
+  if (state.Ports.Count == state.LastPortCount && state.EncoderPresent)
+    return TPollResult::Unchanged;
+  host.SetPoll(false);
+  state.LastPortCount = state.Ports.Count;
+  state.EncoderPresent = RunProbe(state, host);
+  return state.EncoderPresent ? TPollResult::Present : TPollResult::Absent;
 }
 
 TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
                      const std::function<void()>& show) {
-  return Guarded(state, host, true, [&] { return DoReadEncoder(state, host, image, show); });
+  return RunExchange(state, host, true, [&] { return DoReadEncoder(state, host, image, show); });
 }
 
 TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
-  return Guarded(state, host, true, [&] { return DoWriteEncoder(state, host, image); });
+  return RunExchange(state, host, true, [&] { return DoWriteEncoder(state, host, image); });
 }
 
 TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
-  return Guarded(state, host, false, [&] { return DoVerifyEncoder(state, host, image); });
+  return RunExchange(state, host, false, [&] { return DoVerifyEncoder(state, host, image); });
 }

@@ -44,10 +44,26 @@ enum class TOutcome {
   WrongModel, // the encoder's PID is neither 8 nor 10
 };
 
+// Every operation below is one exchange: while one runs (message boxes included) the others
+// are refused at once, without touching the port or the window.
+
 // Manual link on the selected port.
 TOutcome LinkEncoder(TLinkState& state, TLinkHost& host);
-// The presence poll's link: tries every slot; reports in the status bar only.
+// The presence poll's link: tries every slot; reports in the status bar only, never in a
+// message box. False also when refused.
 bool ProbeEncoder(TLinkState& state, TLinkHost& host);
+
+enum class TPollResult {
+  Busy,      // another exchange runs: nothing was done
+  Unchanged, // the encoder is present and the number of ports did not change
+  Present,   // probed and found
+  Absent,    // probed and not found
+};
+// One tick of the presence poll, after the caller served the window's events: refreshes the
+// port list and probes again unless the encoder is known to be present on an unchanged set of
+// ports. A probe switches the poll off; the caller shows the result and switches it on again.
+TPollResult PresencePoll(TLinkState& state, TLinkHost& host);
+
 // Reads the encoder's image. Only a complete read with a valid checksum replaces the image;
 // `show` then puts it in front of the user before the operation ends.
 TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,

@@ -1,21 +1,41 @@
 #pragma once
-// The serial ports the link tries: the ports really present, or the device paths that the
-// environment variable KX470_PORTS lists (separated by ':'), which replace discovery.
+// The serial ports the link tries, in the order it tries them.
+//
+// Discovery lists the ports really present: on Linux the USB adapters (ttyUSB*, ttyACM*) and
+// the ttyS* ports whose UART exists, from /sys/class/tty, in natural order (ttyUSB2 before
+// ttyUSB10); on Windows the COM ports of the ports device class, by port number. When discovery
+// finds nothing, sixteen standard ports stand in: COM1..COM16 on Windows, ttyS0..ttyS15 (the
+// same sixteen UARTs) on Linux.
+//
+// The environment variable KX470_PORTS, device paths separated by ':', replaces discovery and
+// its stand-ins: set and empty, it means no ports at all.
 
 #include <array>
 #include <string>
+#include <vector>
 
 constexpr int kPortSlots = 256;
+constexpr int kFallbackPorts = 16;
 
 struct TPortList {
-  std::array<std::string, kPortSlots> Slots; // port names: "ttyUSB0", or absolute paths
+  // Port names: a device file name under /dev ("ttyUSB0"), an absolute path, or "COM3".
+  // Slots from Count upward keep what an earlier refresh left in them, so a manual link on a
+  // slot beyond the ports present may still reach a port seen before.
+  std::array<std::string, kPortSlots> Slots;
   int Count = 0;
 };
 
-// Rebuilds the list. Discovery takes USB adapters (ttyUSB, ttyACM) and the ttyS ports whose
-// UART really exists, in natural order. When discovery finds nothing, the first sixteen
-// standard ports ttyS0..ttyS15 stand in, as COM1..COM16 do on the other system.
+// Rebuilds the list from KX470_PORTS or from discovery.
 void RefreshPortList(TPortList& list);
 
-// Discovery below a sysfs tty folder; a separate entry point so tests can give their own.
+// Puts `names` into slots 0 onward and sets the count to `count` (at least the number of
+// names); the slots from the last name up to count - 1 are emptied, the others are kept.
+// A count of 0 brings in the sixteen standard ports.
+void StorePortNames(TPortList& list, const std::vector<std::string>& names, int count);
+
+// The ports discovered on this machine, with the count the list takes.
+void DiscoverPorts(TPortList& list);
+#ifndef _WIN32
+// Discovery below a sysfs tty folder; tests give their own.
 void DiscoverPorts(TPortList& list, const std::string& sysClassTty);
+#endif

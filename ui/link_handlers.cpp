@@ -70,32 +70,28 @@ void TfmMain::btnLinkClick(QObject*) {
 void TfmMain::Timer2Timer() {
   TLinkState& link = Process.Link;
   // A tick that arrives while an exchange (or one of its message boxes) is under way waits
-  // for the next one: the port and the protocol serve one exchange at a time.
+  // for the next one, without serving events from inside that exchange's wait.
   if (link.Busy)
     return;
   QCoreApplication::processEvents();
-  if (link.Busy)
+  switch (PresencePoll(link, LinkHost)) {
+  case TPollResult::Busy:
+  case TPollResult::Unchanged:
     return;
-  ::RefreshPortList(link.Ports);
-  if (link.Ports.Count == link.LastPortCount && link.EncoderPresent)
-    return;
-  link.Busy = true;
-  SetPollEnabled(false);
-  link.LastPortCount = link.Ports.Count;
-  link.EncoderPresent = ProbeEncoder(link, LinkHost);
-  link.Busy = false;
-  if (link.EncoderPresent) {
+  case TPollResult::Present:
     PageControl1->setVisible(true);
     EnablePagerMenu(true);
     mnuOpen->setEnabled(true);
     SetStatusText(2, QString::fromStdString(IdentificationLine(link.Identification)));
-  } else {
+    break;
+  case TPollResult::Absent:
     groupKeyDefine->move(groupKeyDefine->x(), GroupBox1->geometry().bottom() + 1 + 10);
     PageControl1->setVisible(true);
     SetStatusText(1, " The KX470U is not responding !");
     SetStatusText(2, "");
     lblPID->setText("");
     EnablePagerMenu(false);
+    break;
   }
   SetPollEnabled(true);
 }

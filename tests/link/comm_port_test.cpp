@@ -1,11 +1,14 @@
 #include "link/comm_port.h"
 #include "link/port_list.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,7 +22,10 @@ protected:
     path = name;
     ::close(slave);
   }
-  void TearDown() override { ::close(master); }
+  void TearDown() override {
+    if (master >= 0)
+      ::close(master);
+  }
   int master = -1, slave = -1;
   std::string path;
 };
@@ -106,19 +112,100 @@ TEST_F(TPty, APortHeldByAnotherProgramFailsWithCode8) {
   EXPECT_EQ(CodeOf([&] { second.Reconfigure(9600, path, kDataFormat8N1); }), 0);
 }
 
+TEST_F(TPty, ExclusiveUseEndsWithThePort) {
+  TCommPort port;
+  port.Reconfigure(19200, path, kDataFormat8N1);
+  // Root passes exclusive mode; the lock above is what stops a second program run as root.
+  const int other = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  int exclusive = -1;
+  ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+  port.Close();
+  ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0) << "the device stays usable by others after we let it go";
+  ::close(other);
+}
+
+TEST_F(TPty, WaitingForInput) {
+  TCommPort port;
+  EXPECT_FALSE(port.WaitForInput(1000)) << "closed";
+  port.Reconfigure(19200, path, kDataFormat8N1);
+  EXPECT_FALSE(port.WaitForInput(20000));
+  const std::uint8_t byte = 0x42;
+  ASSERT_EQ(::write(master, &byte, 1), 1);
+  EXPECT_TRUE(port.WaitForInput(5000000));
+  EXPECT_EQ(port.ReceiveByte(), 0x42);
+
+  // A line whose other side is gone reports at once, yet a poll still lasts its interval, so
+  // the protocol's time-outs keep their length.
+  ::close(master);
+  master = -1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port.WaitForInput(50000));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(50000));
+  ECommError error;
+  try {
+    port.PendingInput();
+  } catch (const ECommError& e) {
+    error = e;
+  }
+  EXPECT_EQ(error.Code, 18);
+  EXPECT_EQ(DescribeCommError(error), "Serial port error 18 (Input/output error)");
+}
+
+TEST(CommPort, FilesThatAreNoPortFailWithCode8) {
+  TCommPort port;
+  port.AssignPortName("");
+  EXPECT_EQ(CodeOf([&] { port.Open(); }), 8) << "an empty slot of the port list";
+  char pattern[] = "/tmp/kx470-file-XXXXXX";
+  const int file = ::mkstemp(pattern);
+  ASSERT_GE(file, 0);
+  ::close(file);
+  port.AssignPortName(pattern);
+  EXPECT_EQ(CodeOf([&] { port.Open(); }), 8);
+  EXPECT_FALSE(port.IsOpen());
+  ::unlink(pattern);
+  EXPECT_EQ(DescribeCommError(ECommError{7, 0}), "Serial port error 7");
+}
+
 TEST(PortList, DevicePaths) {
   EXPECT_EQ(TCommPort::DevicePath("ttyUSB0"), "/dev/ttyUSB0");
   EXPECT_EQ(TCommPort::DevicePath("/dev/pts/3"), "/dev/pts/3");
 }
 
 TEST(PortList, EnvironmentReplacesDiscovery) {
-  setenv("KX470_PORTS", "/dev/pts/7::/tmp/sim-link", 1);
   TPortList list;
+  setenv("KX470_PORTS", "/dev/pts/7::/tmp/sim-link:", 1);
   RefreshPortList(list);
-  unsetenv("KX470_PORTS");
   EXPECT_EQ(list.Count, 2);
   EXPECT_EQ(list.Slots[0], "/dev/pts/7");
   EXPECT_EQ(list.Slots[1], "/tmp/sim-link");
+  EXPECT_EQ(list.Slots[2], "");
+
+  setenv("KX470_PORTS", "", 1);
+  RefreshPortList(list);
+  unsetenv("KX470_PORTS");
+  EXPECT_EQ(list.Count, 0) << "set and empty: no ports, and no stand-ins either";
+}
+
+TEST(PortList, SlotsBeyondTheCountKeepEarlierNames) {
+  TPortList list;
+  setenv("KX470_PORTS", "/dev/a:/dev/b:/dev/c", 1);
+  RefreshPortList(list);
+  setenv("KX470_PORTS", "/dev/d", 1);
+  RefreshPortList(list);
+  unsetenv("KX470_PORTS");
+  EXPECT_EQ(list.Count, 1);
+  EXPECT_EQ(list.Slots[0], "/dev/d");
+  EXPECT_EQ(list.Slots[1], "/dev/b") << "a manual link on slot 1 still reaches it";
+  EXPECT_EQ(list.Slots[2], "/dev/c");
+
+  // Devices counted without a name leave their slots empty below the count.
+  StorePortNames(list, {"COM4"}, 3);
+  EXPECT_EQ(list.Count, 3);
+  EXPECT_EQ(list.Slots[0], "COM4");
+  EXPECT_EQ(list.Slots[1], "");
   EXPECT_EQ(list.Slots[2], "");
 }
 

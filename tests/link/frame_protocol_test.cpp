@@ -1,12 +1,11 @@
-#include "link/frame_protocol.h"
+// The frame protocol over a scripted port: frames byte by byte, the receive state machine, the
+// polling time-outs counted poll by poll, and the receive buffer's bound.
 
-#include <cstring>
-#include <fcntl.h>
+#include "fake_port.h"
+
+#include <chrono>
+#include <ctime>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -21,46 +20,48 @@ TBytes WithSum(TBytes bytes) {
   return bytes;
 }
 
-// A device on the far side of a pseudo terminal: the test writes what the encoder would send.
-class TPtyDevice : public ::testing::Test {
+TBytes Reply(std::uint8_t status) {
+  return WithSum({0x11, 0x22, 0x33, 0x44, 0x55, status});
+}
+
+// A data frame of `type` with a payload of `length` bytes and a good sum.
+TBytes Frame(std::uint8_t header, std::uint8_t type, std::size_t length, std::uint8_t fill = 0x5A) {
+  TBytes frame{header, static_cast<std::uint8_t>(header ^ 0xFF), type, 0x00, 0x00};
+  frame.resize(5 + length, fill);
+  return WithSum(frame);
+}
+
+class TProtocol : public ::testing::Test {
 protected:
   void SetUp() override {
-    char name[128];
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    path = name;
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
+    port.Attach(link);
     CompleteHost(host);
     host.SetStatus = [this](int panel, const std::string& text) { panels[panel] = text; };
     host.EnableLinkButton = [this](bool on) { linkButton = on; };
-    link.Port.Reconfigure(19200, path, kDataFormat8N1);
+    host.DispatchEvents = [this] { ++dispatched; };
+    host.SetProgress = [this](int position) { progress.push_back(position); };
   }
-  void TearDown() override {
-    link.Port.Close();
-    ::close(slave);
-    ::close(master);
+  bool Command(std::uint8_t code = kIdentify) {
+    return SendCommand(link, host, code, 0xFF, 0xFF, 0xFF, nullptr, 0);
   }
-  void Send(const TBytes& bytes) {
-    ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  bool Receive(std::size_t capacity = 527) {
+    buffer.assign(capacity + 8, 0xEE); // 8 guard bytes past the capacity
+    link.Receive = {};
+    return ReceiveFrame(link, host, buffer.data(), capacity, length, kFramePollLimit);
   }
-  TBytes Sent() {
-    TBytes got(600);
-    ::usleep(20000);
-    const int flags = ::fcntl(master, F_GETFL);
-    ::fcntl(master, F_SETFL, flags | O_NONBLOCK);
-    const ssize_t n = ::read(master, got.data(), got.size());
-    ::fcntl(master, F_SETFL, flags);
-    got.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return got;
+  TBytes Stored() const {
+    return TBytes(buffer.begin(), buffer.begin() + static_cast<long>(length));
   }
-  int master = -1, slave = -1;
-  std::string path;
+
+  TFakePort port;
   TLinkPort link;
   TLinkHost host;
-  std::string panels[3];
+  std::string panels[3] = {"-", "-", "-"};
   bool linkButton = false;
+  int dispatched = 0;
+  std::vector<int> progress;
+  TBytes buffer;
+  std::size_t length = 0;
 };
 
 TEST(CommandFrames, AreByteExact) {
@@ -68,142 +69,253 @@ TEST(CommandFrames, AreByteExact) {
             (TBytes{0x20, 0xDF, 0xFF, 0xFF, 0xFF, 0x03, 0xFC}));
   EXPECT_EQ(BuildCommandFrame(kReadBlock, 0x02, 0x01, 0x08, nullptr, 0),
             (TBytes{0x40, 0xBF, 0x02, 0x01, 0x08, 0x01, 0x0A}));
-  TBytes block(256, 0xFF);
+  TBytes block(256);
+  for (std::size_t i = 0; i < block.size(); ++i)
+    block[i] = static_cast<std::uint8_t>(i);
   const TBytes write = BuildCommandFrame(kWriteBlock, 0x02, 0x08, 0x08, block.data(), block.size());
   ASSERT_EQ(write.size(), 263u);
-  EXPECT_EQ(write[0], 0x30);
-  EXPECT_EQ(write[1], 0xCF);
-  EXPECT_TRUE(FrameChecksumOK(write.data(), write.size()));
-  EXPECT_EQ(write[261], ((0x30 + 0xCF + 2 + 8 + 8 + 256 * 255) >> 8) & 0xFF);
+  EXPECT_EQ(TBytes(write.begin(), write.begin() + 5), (TBytes{0x30, 0xCF, 0x02, 0x08, 0x08}));
+  EXPECT_EQ(TBytes(write.begin() + 5, write.begin() + 261), block);
+  // 0x30 + 0xCF + 2 + 8 + 8 + (0 + 1 + ... + 255) = 0x8091
+  EXPECT_EQ(write[261], 0x80);
+  EXPECT_EQ(write[262], 0x91);
+}
+
+TEST(CommandFrames, ChecksumsWrapAt16Bits) {
+  TBytes ones(300, 0xFF); // 300 * 255 = 76500 = 0x12AD4
+  const TBytes frame = BuildCommandFrame(0x30, 0, 0, 0, ones.data(), 256);
+  EXPECT_TRUE(FrameChecksumOK(frame.data(), frame.size()));
+  TBytes good = WithSum(TBytes(300, 0xFF));
+  EXPECT_EQ(good[300], 0x2A);
+  EXPECT_EQ(good[301], 0xD4);
+  EXPECT_TRUE(FrameChecksumOK(good.data(), good.size()));
+  good[300] ^= 0x01;
+  EXPECT_FALSE(FrameChecksumOK(good.data(), good.size())) << "high byte";
+  good[300] ^= 0x01;
+  good[301] ^= 0x80;
+  EXPECT_FALSE(FrameChecksumOK(good.data(), good.size())) << "low byte";
 }
 
 TEST(CommandFrames, StatusTextsAndFrameTypes) {
-  EXPECT_STREQ(StatusText(1), "Receiver OK");
-  EXPECT_STREQ(StatusText(6), "Pager not in programmer. Re-Link, Please !");
-  EXPECT_STREQ(StatusText(9), "Command Timeout");
+  const char* texts[] = {"Receiver OK",
+                         "Receiver Fail (Chksum Error)",
+                         "Write OK",
+                         "Write Fail",
+                         "Total Checksum Error",
+                         "Pager not in programmer. Re-Link, Please !",
+                         "Data Not Ready. Re-Link, Please !",
+                         "Command Error",
+                         "Command Timeout"};
+  for (int code = 1; code <= 9; ++code)
+    EXPECT_STREQ(StatusText(static_cast<std::uint8_t>(code)), texts[code - 1]);
   EXPECT_EQ(StatusText(0), nullptr);
   EXPECT_EQ(StatusText(10), nullptr);
-  EXPECT_EQ(PayloadLengthOf(1), 64);
-  EXPECT_EQ(PayloadLengthOf(2), 256);
-  EXPECT_EQ(PayloadLengthOf(3), 0);
-  EXPECT_EQ(PayloadLengthOf(4), 1);
-  EXPECT_EQ(PayloadLengthOf(5), 1);
-  EXPECT_EQ(PayloadLengthOf(255), 0);
-  EXPECT_EQ(PayloadLengthOf(0), -1);
-  EXPECT_EQ(PayloadLengthOf(6), -1);
+  EXPECT_EQ(StatusText(255), nullptr);
+  const std::pair<int, int> lengths[] = {{0, -1}, {1, 64}, {2, 256}, {3, 0},    {4, 1},
+                                         {5, 1},  {6, -1}, {7, -1},  {254, -1}, {255, 0}};
+  for (const auto& [type, payload] : lengths)
+    EXPECT_EQ(PayloadLengthOf(static_cast<std::uint8_t>(type)), payload) << type;
 }
 
-TEST(ReceiveState, HeaderComplementAndType) {
+TEST(ReceiveState, HuntsForHeaderComplementAndType) {
   TReceiveState s;
   for (std::uint8_t b : {0x20, 0x20, 0xDF})
     FeedReceiveState(s, b);
-  EXPECT_EQ(s.Header, 0) << "the second 0x20 is no complement and is not tried as a header";
+  EXPECT_EQ(s.Header, 0) << "a second 0x20 is no complement, and is not tried as a header";
   FeedReceiveState(s, 0x40);
   FeedReceiveState(s, 0xBF);
   FeedReceiveState(s, 0x06);
   EXPECT_EQ(s.Header, 0) << "type 6 restarts the hunt";
+  EXPECT_EQ(s.Complement, 0);
   EXPECT_EQ(s.FrameType, 0);
-  for (std::uint8_t b : {0x50, 0xAF, 0x02})
+  for (std::uint8_t b : {0x50, 0xAF, 0xFF})
     FeedReceiveState(s, b);
-  EXPECT_EQ(s.FrameType, 2);
-  EXPECT_EQ(s.PayloadLength, 256u);
+  EXPECT_EQ(s.FrameType, 0xFF) << "0x50 is a header too";
+  EXPECT_EQ(s.PayloadLength, 0u);
+  FeedReceiveState(s, 0x20);
+  EXPECT_EQ(s.Header, 0x50) << "collecting: payload bytes change nothing";
 }
 
-TEST_F(TPtyDevice, ReceivesFramesOfEveryLength) {
-  for (const auto& [type, length] : std::vector<std::pair<int, std::size_t>>{
-           {3, 7}, {255, 7}, {4, 8}, {5, 8}, {1, 71}, {2, 263}}) {
-    TBytes frame{0x40, 0xBF, static_cast<std::uint8_t>(type), 0, 0};
-    frame.resize(length - 2, 0x5A);
-    Send(WithSum(frame));
-    link.Receive = {};
-    std::uint8_t buffer[527];
-    std::size_t got = 0;
-    ASSERT_TRUE(ReceiveFrame(link, host, buffer, sizeof buffer, got, kFramePollLimit)) << type;
-    EXPECT_EQ(got, length);
-    EXPECT_TRUE(FrameChecksumOK(buffer, got));
+TEST_F(TProtocol, FramesOfEveryTypeEndAtTheirLength) {
+  const std::pair<int, std::size_t> types[] = {{3, 7}, {255, 7}, {4, 8}, {5, 8}, {1, 71}, {2, 263}};
+  for (const auto& [type, size] : types) {
+    const TBytes frame = Frame(0x40, static_cast<std::uint8_t>(type), size - 7);
+    port.Arrive(frame);
+    port.Arrive({0x99}); // the next frame's first byte stays queued
+    ASSERT_TRUE(Receive()) << type;
+    EXPECT_EQ(Stored(), frame) << type;
+    EXPECT_EQ(port.Arrived(), 1u) << type;
+    EXPECT_EQ(buffer[527], 0xEE);
+    port.Incoming.clear();
   }
 }
 
-TEST_F(TPtyDevice, AStrayByteCutsTheFrameShort) {
-  TBytes frame = WithSum({0x20, 0xDF, 0x03, 0, 0});
-  frame.insert(frame.begin(), 0x00);
-  Send(frame);
-  std::uint8_t buffer[64];
-  std::size_t got = 0;
-  ASSERT_TRUE(ReceiveFrame(link, host, buffer, sizeof buffer, got, kFramePollLimit));
-  EXPECT_EQ(got, 7u);
-  EXPECT_EQ(buffer[0], 0x00) << "the stray byte is stored";
-  EXPECT_FALSE(FrameChecksumOK(buffer, got));
-  EXPECT_EQ(link.Port.PendingInput(), 1u) << "the last byte stays in the queue";
+TEST_F(TProtocol, RejectedBytesAreStoredAndCounted) {
+  // 20 20 DF: the second 0x20 is rejected as a complement and 0xDF is no header; the frame
+  // that follows is complete when seven bytes were stored since the call began.
+  port.Arrive({0x20, 0x20, 0xDF});
+  port.Arrive(Frame(0x20, 3, 0));
+  ASSERT_TRUE(Receive());
+  EXPECT_EQ(Stored(), (TBytes{0x20, 0x20, 0xDF, 0x20, 0xDF, 0x03, 0x00}));
+  EXPECT_FALSE(FrameChecksumOK(buffer.data(), length));
+
+  // A type byte of 0 restarts the hunt; the three header bytes stay stored, so an 8-byte
+  // frame after them ends after its fifth byte.
+  port.Incoming.clear();
+  port.Arrive({0x40, 0xBF, 0x00});
+  port.Arrive(Frame(0x30, 4, 1, 0x03));
+  ASSERT_TRUE(Receive());
+  EXPECT_EQ(Stored(), (TBytes{0x40, 0xBF, 0x00, 0x30, 0xCF, 0x04, 0x00, 0x00}));
+  EXPECT_EQ(port.Arrived(), 3u);
 }
 
-TEST_F(TPtyDevice, RejectedHeadersCountTowardsTheLength) {
-  Send(WithSum({0x40, 0xBF, 0x00, 0x30, 0xCF, 0x03, 0x00, 0x00}));
-  std::uint8_t buffer[64];
-  std::size_t got = 0;
-  ASSERT_TRUE(ReceiveFrame(link, host, buffer, sizeof buffer, got, kFramePollLimit));
-  EXPECT_EQ(got, 7u) << "complete once 7 bytes were stored since the call began";
+TEST_F(TProtocol, AStrayByteCutsTheFrameShort) {
+  const TBytes frame = Frame(0x40, 2, 256);
+  port.Arrive({0x07});
+  port.Arrive(frame);
+  ASSERT_TRUE(Receive());
+  ASSERT_EQ(length, 263u) << "complete as soon as the frame's second-to-last byte is stored";
+  EXPECT_EQ(buffer[0], 0x07);
+  EXPECT_TRUE(std::equal(frame.begin(), frame.end() - 1, buffer.begin() + 1));
+  EXPECT_FALSE(FrameChecksumOK(buffer.data(), length));
+  ASSERT_EQ(port.Arrived(), 1u);
+  EXPECT_EQ(port.Incoming.front().Byte, frame.back()) << "the last byte stays in the queue";
 }
 
-TEST_F(TPtyDevice, AFullBufferFailsInsteadOfOverrunning) {
-  Send(TBytes(100, 0x11));
-  std::uint8_t buffer[32];
-  std::size_t got = 0;
-  EXPECT_FALSE(ReceiveFrame(link, host, buffer, sizeof buffer, got, kFramePollLimit));
-  EXPECT_EQ(got, 0u);
+TEST_F(TProtocol, ProgressFollowsTheStoredBytes) {
+  port.Arrive(Frame(0x20, 3, 0));
+  ASSERT_TRUE(Receive());
+  EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 }
 
-TEST_F(TPtyDevice, SendCommandWithGoodAndBadReplies) {
-  Send(WithSum({0, 0, 0, 0, 0, 1}));
-  EXPECT_TRUE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
-  EXPECT_EQ(Sent(), (TBytes{0x20, 0xDF, 0xFF, 0xFF, 0xFF, 0x03, 0xFC}));
-  EXPECT_EQ(panels[1], "Receiver OK");
-
-  Send(WithSum({0, 0, 0, 0, 0, 6}));
-  EXPECT_FALSE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
-  EXPECT_EQ(panels[1], "Pager not in programmer. Re-Link, Please !");
-  EXPECT_TRUE(linkButton);
-
-  Send(WithSum({0, 0, 0, 0, 0, 12}));
-  EXPECT_FALSE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
-  EXPECT_EQ(panels[1], "Pager not in programmer. Re-Link, Please !") << "no text for code 12";
-
-  TBytes bad = WithSum({0, 0, 0, 0, 0, 1});
-  bad[7] ^= 1;
-  Send(bad);
-  EXPECT_FALSE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
+TEST_F(TProtocol, AFullBufferFailsInsteadOfOverrunning) {
+  // Stray bytes that never form a frame, for as long as they keep coming in time.
+  port.Trickle(TBytes(100, 0x11), 20000);
+  EXPECT_FALSE(Receive(32));
+  EXPECT_EQ(length, 0u);
   EXPECT_EQ(link.StatusText, "Checksum error !");
-  EXPECT_EQ(panels[1], "");
+  for (std::size_t i = 32; i < buffer.size(); ++i)
+    ASSERT_EQ(buffer[i], 0xEE) << "written past the buffer at " << i;
+  EXPECT_EQ(port.Discards, 1);
+  EXPECT_EQ(progress.back(), 0);
+
+  // A frame whose header fills the buffer's last byte fails the same way.
+  port.Incoming.clear();
+  port.Arrive(TBytes(30, 0x11));
+  port.Arrive(Frame(0x20, 3, 0));
+  EXPECT_FALSE(Receive(32));
 }
 
-TEST_F(TPtyDevice, ReplyTimeOut) {
-  Send({0, 0, 0}); // three bytes, then silence
-  EXPECT_FALSE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
+TEST_F(TProtocol, FrameTimeOutIs301PollsOf10Milliseconds) {
+  // Each byte may come up to 300 polls after the one before: the count restarts per byte.
+  const TBytes frame = Frame(0x20, 3, 0);
+  port.Trickle(frame, 300 * 10000);
+  ASSERT_TRUE(Receive());
+  EXPECT_EQ(Stored(), frame);
+  EXPECT_EQ(port.Clock, 7 * 3000000);
+
+  // One microsecond later is too late: 301 polls, buffers discarded, "Read Timeout !".
+  port.Waits.clear();
+  dispatched = 0;
+  progress.clear();
+  port.Arrive({0x20}, 3000001);
+  EXPECT_FALSE(Receive());
+  EXPECT_EQ(port.Waits.size(), 301u);
+  EXPECT_EQ(port.Waits, std::vector<std::uint32_t>(301, 10000));
+  EXPECT_EQ(dispatched, 301) << "the window is served before every poll";
+  EXPECT_EQ(port.Discards, 1);
+  EXPECT_EQ(port.Arrived(), 0u) << "the late byte was discarded";
   EXPECT_EQ(link.StatusText, "Read Timeout !");
-  EXPECT_EQ(panels[1], "");
+  EXPECT_EQ(progress, std::vector<int>{0}) << "the progress bar goes back to 0";
 }
 
-TEST_F(TPtyDevice, FrameTimeOutResetsTheProgress) {
-  int progress = -1;
-  host.SetProgress = [&](int p) { progress = p; };
-  Send({0x20, 0xDF, 0x01});
-  std::uint8_t buffer[128];
-  std::size_t got = 0;
-  EXPECT_FALSE(ReceiveFrame(link, host, buffer, sizeof buffer, got, 20));
+TEST_F(TProtocol, ReplyTimeOutIs101PollsOf5Milliseconds) {
+  port.Trickle(Reply(1), 500000);
+  EXPECT_TRUE(Command()) << "every reply byte may take 100 polls";
+  EXPECT_EQ(port.Clock, 8 * 500000);
+
+  port.Waits.clear();
+  dispatched = 0;
+  port.Arrive({0x11, 0x22, 0x33}); // three bytes, then one too late
+  port.Arrive({0x44}, 500001);
+  linkButton = false;
+  EXPECT_FALSE(Command());
+  EXPECT_EQ(port.Waits, std::vector<std::uint32_t>(101, 5000));
+  EXPECT_EQ(dispatched, 101);
+  EXPECT_EQ(port.Discards, 1);
   EXPECT_EQ(link.StatusText, "Read Timeout !");
-  EXPECT_EQ(progress, 0);
+  EXPECT_EQ(panels[1], "") << "panel 1 stays empty";
 }
 
-TEST(ClosedPort, SendsNothingAndFails) {
-  TLinkPort link;
-  TLinkHost host;
-  CompleteHost(host);
-  std::uint8_t byte = 1;
+TEST_F(TProtocol, SendCommandSendsOneFrameAndReadsTheStatus) {
+  port.Arrive(Reply(1));
+  EXPECT_TRUE(Command(kIdentify));
+  EXPECT_EQ(port.Sent, (TBytes{0x20, 0xDF, 0xFF, 0xFF, 0xFF, 0x03, 0xFC}));
+  EXPECT_EQ(panels[1], "Receiver OK");
+  EXPECT_EQ(link.StatusText, "Receiver OK");
+  EXPECT_TRUE(port.Waits.empty()) << "no wait while bytes are waiting";
+
+  port.Sent.clear();
+  port.Arrive(Reply(1));
+  TBytes payload(256, 0xA5);
+  EXPECT_TRUE(SendCommand(link, host, kWriteBlock, 0x02, 3, 0x08, payload.data(), payload.size()));
+  EXPECT_EQ(port.Sent, BuildCommandFrame(kWriteBlock, 0x02, 3, 0x08, payload.data(), 256));
+}
+
+TEST_F(TProtocol, StatusCodesOtherThan1Fail) {
+  for (std::uint8_t code = 2; code <= 9; ++code) {
+    linkButton = false;
+    port.Arrive(Reply(code));
+    EXPECT_FALSE(Command()) << int(code);
+    EXPECT_EQ(panels[1], StatusText(code));
+    EXPECT_EQ(link.StatusText, StatusText(code));
+    EXPECT_EQ(linkButton, code == 6 || code == 7) << int(code);
+  }
+  // Codes without a text leave the previous one, and panel 1 shows it again.
+  for (const std::uint8_t code : {0, 10, 255}) {
+    port.Arrive(Reply(code));
+    panels[1] = "cleared";
+    EXPECT_FALSE(Command());
+    EXPECT_EQ(panels[1], "Command Timeout");
+    EXPECT_EQ(link.StatusText, "Command Timeout");
+  }
+}
+
+TEST_F(TProtocol, AReplyWithABadChecksumFails) {
+  for (const std::size_t at : {6u, 7u}) {
+    TBytes reply = Reply(1);
+    reply[at] ^= 0x01;
+    port.Arrive(reply);
+    EXPECT_FALSE(Command());
+    EXPECT_EQ(link.StatusText, "Checksum error !");
+    EXPECT_EQ(panels[1], "") << "the status is not shown";
+  }
+}
+
+TEST_F(TProtocol, AClosedPortSendsNothingAndFailsAtOnce) {
+  port.Open = false;
+  port.Arrive(Reply(1));
+  const std::uint8_t byte = 1;
   EXPECT_FALSE(SendRaw(link, &byte, 1));
-  EXPECT_FALSE(SendCommand(link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0));
+  EXPECT_FALSE(Command());
   EXPECT_EQ(link.StatusText, "Read Timeout !");
-  std::size_t got = 9;
-  EXPECT_FALSE(ReceiveFrame(link, host, &byte, 1, got, 1));
+  EXPECT_TRUE(port.Sent.empty());
+  EXPECT_TRUE(port.Waits.empty());
+  EXPECT_FALSE(Receive());
+  EXPECT_EQ(length, 0u);
+}
+
+TEST(WaitMicroseconds, SleepsUntilTheDeadline) {
+  timespec cpuBefore{}, cpuAfter{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuBefore);
+  const auto start = std::chrono::steady_clock::now();
+  WaitMicroseconds(100000);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuAfter);
+  EXPECT_GE(waited, std::chrono::microseconds(100000));
+  const double cpu = static_cast<double>(cpuAfter.tv_sec - cpuBefore.tv_sec) +
+                     static_cast<double>(cpuAfter.tv_nsec - cpuBefore.tv_nsec) * 1e-9;
+  EXPECT_LT(cpu, 0.05) << "the wait sleeps instead of spinning";
 }
 
 } // namespace

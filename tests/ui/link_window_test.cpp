@@ -1,22 +1,23 @@
-// The presence poll, the Pager menu and its restore steps, against the encoder simulator.
+// The presence poll, the Pager menu, the link button and the restore steps of read, write and
+// verify, against the encoder simulator.
 
 #include "window_fixture.h"
 
 #include "../link/sim_process.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
 namespace {
-
-using TLinkWindow = TWindowTest;
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
   QElapsedTimer clock;
@@ -26,36 +27,64 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
   return condition();
 }
 
-TImageBytes Sample() {
+TImageBytes Sample(std::uint32_t capcode = 1999999) {
   TConfigImage image;
-  image.WriteU32(TConfigImage::CapcodeRecordOffset(0), 1999999);
+  image.WriteU32(TConfigImage::CapcodeRecordOffset(0), capcode);
   image[kRepeatCount] = 9;
   image.StoreChecksum();
   return image.Bytes();
 }
 
-TEST_F(TLinkWindow, PollLinksAndF3ReadsTheEncoder) {
-  WriteImage("encoder.tbl", Sample());
-  TSimProcess sim({"--image", (Directory / "encoder.tbl").string(), "--save",
-                   (Directory / "written.tbl").string()});
-  setenv("KX470_PORTS", sim.Path.c_str(), 1);
-  TfmMain& w = ShowWindow();
-  ASSERT_TRUE(WaitFor([&] { return w.mnuPager->isEnabled(); }, 8000));
+class TLinkWindow : public TWindowTest {
+protected:
+  // Starts the simulator serving `image` and points the poll at it.
+  void StartEncoder(std::vector<std::string> options = {}, const TImageBytes& image = Sample()) {
+    WriteImage("encoder.tbl", image);
+    options.insert(options.begin(), {"--image", (Directory / "encoder.tbl").string()});
+    Sim = std::make_unique<TSimProcess>(options);
+    ASSERT_FALSE(Sim->Path.empty());
+    setenv("KX470_PORTS", Sim->Path.c_str(), 1);
+  }
+  // Shows the window and waits for the poll to link.
+  TfmMain& ShowLinked() {
+    TfmMain& w = ShowWindow();
+    EXPECT_TRUE(WaitFor([&] { return w.mnuPager->isEnabled(); }, 8000));
+    return w;
+  }
+  // The restore steps: progress bar at 0, window and Pager menu enabled.
+  void ExpectRestored(TfmMain& w) {
+    EXPECT_EQ(w.PB1->value(), 0);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.mnuPager->isEnabled());
+    for (QAction* item : {w.mnuRead, w.mnuWrite, w.mnuVerfy})
+      EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_FALSE(w.Process.Link.Busy);
+  }
+  void TearDown() override {
+    TWindowTest::TearDown();
+    Sim.reset();
+  }
+  std::unique_ptr<TSimProcess> Sim;
+};
+
+TEST_F(TLinkWindow, PollLinksAndTheFunctionKeysReadWriteAndVerify) {
+  StartEncoder({"--save", (Directory / "written.tbl").string()});
+  TfmMain& w = ShowLinked();
   EXPECT_EQ(w.StatusText(1), "Link Success");
   EXPECT_EQ(w.StatusText(2), "PID:8,  MCU Type:1,  IAP Ver:1.0,  User Ver:1.0");
   EXPECT_TRUE(w.mnuRead->isEnabled());
-  EXPECT_TRUE(Messages.empty());
+  EXPECT_TRUE(Messages.empty()) << "the poll never opens a message box";
 
   QTest::keyClick(&w, Qt::Key_F3);
   ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
   EXPECT_EQ(Messages[0].Text, "Read Success");
+  EXPECT_EQ(w.Image.Bytes(), Sample());
   EXPECT_EQ(w.edtCap0->text(), "1999999");
   EXPECT_EQ(w.edtRepeatTimes->text(), "10");
+  EXPECT_FALSE(w.Rendering);
   EXPECT_EQ(w.StatusText(1), " Ready");
-  EXPECT_EQ(w.PB1->value(), 0);
-  EXPECT_TRUE(w.isEnabled());
-  EXPECT_TRUE(w.mnuPager->isEnabled());
   EXPECT_TRUE(w.Timer2->isActive());
+  ExpectRestored(w);
 
   // Write with an edit still open: the edit is taken over first.
   Focus(w.edtWaitTime);
@@ -64,43 +93,148 @@ TEST_F(TLinkWindow, PollLinksAndF3ReadsTheEncoder) {
   ASSERT_TRUE(WaitFor([&] { return Messages.size() >= 2; }, 5000));
   EXPECT_EQ(Messages[1].Text, "Write Success");
   EXPECT_EQ(w.Image[kRepeatWait], 7);
-  const TImageBytes written = ReadBytes("written.tbl").size() == kImageSize ? [&] {
-    TImageBytes b{};
-    const auto v = ReadBytes("written.tbl");
-    std::copy(v.begin(), v.end(), b.begin());
-    return b;
-  }() : TImageBytes{};
-  EXPECT_EQ(written, w.Image.Bytes());
+  const auto written = ReadBytes("written.tbl");
+  EXPECT_TRUE(
+      std::equal(written.begin(), written.end(), w.Image.Bytes().begin(), w.Image.Bytes().end()));
+  EXPECT_EQ(w.StatusText(1), " Ready");
+  EXPECT_TRUE(w.Timer2->isActive());
+  ExpectRestored(w);
 
   QTest::keyClick(&w, Qt::Key_F9);
   ASSERT_TRUE(WaitFor([&] { return Messages.size() >= 3; }, 5000));
   EXPECT_EQ(Messages[2].Text, "Verify success !");
+  ExpectRestored(w);
 }
 
-TEST_F(TLinkWindow, NoEncoderLeavesThePagerMenuOff) {
+TEST_F(TLinkWindow, WithoutAnEncoderThePagerKeysDoNothing) {
   TfmMain& w = ShowWindow();
+  EXPECT_FALSE(w.mnuPager->isEnabled()) << "disabled from the start";
   ASSERT_TRUE(WaitFor([&] { return w.StatusText(1) == " The KX470U is not responding !"; }, 6000));
   EXPECT_FALSE(w.mnuPager->isEnabled());
-  EXPECT_FALSE(w.mnuRead->isEnabled());
+  for (QAction* item : {w.mnuRead, w.mnuWrite, w.mnuVerfy})
+    EXPECT_FALSE(item->isEnabled());
   EXPECT_TRUE(Messages.empty()) << "the poll never opens a message box";
   EXPECT_EQ(w.groupKeyDefine->y(), w.GroupBox1->y() + w.GroupBox1->height() + 10);
   EXPECT_TRUE(w.PageControl1->isVisible());
+  EXPECT_EQ(w.StatusText(2), "");
+  EXPECT_TRUE(w.Timer2->isActive());
+
+  const TImageBytes before = w.Image.Bytes();
+  for (const auto key : {Qt::Key_F3, Qt::Key_F4, Qt::Key_F9})
+    QTest::keyClick(&w, key);
+  QTest::qWait(50);
+  EXPECT_TRUE(Messages.empty());
+  EXPECT_EQ(w.Image.Bytes(), before) << "not even the checksum of a write was stored";
+  EXPECT_EQ(w.StatusText(1), " The KX470U is not responding !");
 }
 
 TEST_F(TLinkWindow, AFailedReadRestoresTheWindowAndKeepsTheImage) {
-  WriteImage("encoder.tbl", Sample());
-  TSimProcess sim({"--image", (Directory / "encoder.tbl").string(), "--corrupt-block", "5"});
-  setenv("KX470_PORTS", sim.Path.c_str(), 1);
-  TfmMain& w = ShowWindow();
-  ASSERT_TRUE(WaitFor([&] { return w.mnuPager->isEnabled(); }, 8000));
+  StartEncoder({"--corrupt-block", "5"});
+  TfmMain& w = ShowLinked();
   const TImageBytes before = w.Image.Bytes();
   QTest::keyClick(&w, Qt::Key_F3);
   ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
   EXPECT_EQ(Messages[0].Text, "Checksum error !");
   EXPECT_EQ(w.Image.Bytes(), before);
-  EXPECT_TRUE(w.isEnabled());
   EXPECT_EQ(w.StatusText(1), " Ready");
+  EXPECT_TRUE(w.Timer2->isActive());
+  ExpectRestored(w);
+
+  QTest::keyClick(&w, Qt::Key_F9);
+  ASSERT_TRUE(WaitFor([&] { return Messages.size() >= 2; }, 5000));
+  EXPECT_EQ(Messages[1].Text, "Checksum error !");
+  EXPECT_EQ(w.Image.Bytes(), before);
+  ExpectRestored(w);
+}
+
+TEST_F(TLinkWindow, AWriteNotConfirmedSaysSoAndRestores) {
+  StartEncoder({"--write-result", "4"});
+  TfmMain& w = ShowLinked();
+  QTest::keyClick(&w, Qt::Key_F4);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Write Fail"});
+  EXPECT_EQ(w.StatusText(1), " Ready");
+  EXPECT_TRUE(w.Timer2->isActive());
+  ExpectRestored(w);
+}
+
+TEST_F(TLinkWindow, AFailedWriteBlockKeepsItsStatus) {
+  StartEncoder({"--corrupt-block", "2"});
+  TfmMain& w = ShowLinked();
+  QTest::keyClick(&w, Qt::Key_F4);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Checksum error !"});
+  EXPECT_EQ(w.StatusText(1), "Receiver OK");
+  EXPECT_TRUE(w.Timer2->isActive());
+  ExpectRestored(w);
+}
+
+TEST_F(TLinkWindow, VerifyLeavesThePollAndTheImageAlone) {
+  StartEncoder({}, Sample(1234));
+  TfmMain& w = ShowLinked();
+  w.Image.Assign(Sample(4321));
+  w.Timer2->stop();
+  QTest::keyClick(&w, Qt::Key_F9);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Verify error !"});
+  EXPECT_EQ(w.Image.Bytes(), Sample(4321));
+  EXPECT_FALSE(w.Timer2->isActive()) << "verify neither stops nor starts the poll";
+  EXPECT_EQ(w.StatusText(1), " Ready");
+  ExpectRestored(w);
+}
+
+TEST_F(TLinkWindow, NothingElseStartsWhileAMessageBoxIsOpen) {
+  StartEncoder();
+  TfmMain& w = ShowLinked();
+  // While "Read Success" is up: the Pager commands, a poll tick that would probe, and the link
+  // button, each as their events would call them.
+  int nested = 0;
+  SetMessageResponder([&](const TMessageRequest& request) {
+    Messages.push_back(request);
+    if (Messages.size() == 1) {
+      w.mnuReadClick(w.mnuRead);
+      w.mnuWriteClick(w.mnuWrite);
+      w.mnuVerfyClick(w.mnuVerfy);
+      w.Process.Link.EncoderPresent = false;
+      w.Process.Link.LastPortCount = -1;
+      w.Timer2Timer();
+      w.btnLinkClick(w.btnLink);
+      nested = static_cast<int>(Messages.size()) - 1;
+      EXPECT_EQ(w.Process.Link.LastPortCount, -1) << "no probe ran";
+    }
+    return IDOK;
+  });
+  QTest::keyClick(&w, Qt::Key_F3);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_EQ(nested, 0);
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Read Success"});
+  EXPECT_EQ(w.StatusText(1), " Ready");
+  ExpectRestored(w);
+}
+
+TEST_F(TLinkWindow, TheLinkButtonLinksOnThePortChosen) {
+  StartEncoder({"--pid", "10", "--iap", "2.5"});
+  // Slot 0 is a port that is not there, so the poll finds nothing; the encoder is on slot 1.
+  setenv("KX470_PORTS", ((Directory / "missing").string() + ":" + Sim->Path).c_str(), 1);
+  TfmMain& w = ShowWindow();
+  w.Timer2->stop();
+  ASSERT_EQ(w.Process.Link.Ports.Count, 2);
+  w.cboPort->setCurrentIndex(1);
+  emit w.cboPort->activated(1);
+  EXPECT_EQ(w.Process.Link.SelectedPort, 1);
+
+  w.btnLink->click();
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Link Success"});
+  EXPECT_EQ(w.lblPID->text(), "PID:10,  MCU Type:1,  IAP Ver:2.5,  User Ver:1.0");
   EXPECT_TRUE(w.mnuPager->isEnabled());
+  EXPECT_TRUE(w.mnuRead->isEnabled());
+  EXPECT_TRUE(w.isEnabled());
+  EXPECT_TRUE(w.Timer2->isActive()) << "the poll runs again";
+
+  w.cboPort->setCurrentIndex(0);
+  emit w.cboPort->activated(0);
+  w.btnLink->click();
+  EXPECT_EQ(MessageTexts().back(), "Error opening comm port. Port already in use?");
 }
 
 } // namespace

@@ -134,8 +134,9 @@ Plays the KX470U encoder's programming interface on a pseudo terminal.
 
 The first line written to standard output is the path of the terminal to open as the serial
 port; nothing else goes to standard output. The simulator runs until it receives SIGTERM, SIGINT
-or SIGHUP, then removes its --link and exits with code 0. Bad options give exit code 2, a failure
-to set up the terminal or to read the image exit code 1.
+or SIGHUP, then removes its --link and exits with code 0. Bad options, an --image that cannot be
+read or is shorter than 2048 bytes, and a --link path that is taken by a file give exit code 2; a
+failure to create the terminal gives exit code 1.
 
 Image and identification:
   --image FILE         serve the first 2048 bytes of this table file (default: the built-in
