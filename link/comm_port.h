@@ -8,6 +8,21 @@
 #include <string>
 
 struct ECommError {
+  // What failed, by the operation that raised it.
+  enum TCode : std::uint8_t {
+    BaudRefused = 1,      // ChangeBaud: the open port refused the rate
+    NameWhileOpen = 6,    // AssignPortName: the port is open
+    NotOpen = 7,          // PendingInput, ReceiveByte, Transmit, DiscardBuffers: port closed
+    OpenFailed = 8,       // Open: the device could not be opened (or is held by another program)
+    WriteFailed = 9,      // Transmit
+    ReadFailed = 10,      // ReceiveByte
+    CloseFailed = 11,     // Close; the port is closed all the same
+    DiscardFailed = 12,   // DiscardBuffers
+    GetStateFailed = 14,  // Open: the line settings could not be read
+    SetStateFailed = 15,  // Open: the line settings were refused
+    SetupFailed = 16,     // Open: the driver queues (on Linux: the blocking mode)
+    InputCountFailed = 18 // PendingInput
+  };
   std::uint8_t Code = 0;
   std::uint32_t SystemError = 0; // errno (GetLastError on Windows) when the error was raised
 };
@@ -38,9 +53,9 @@ public:
   void Transmit(const std::uint8_t* buffer, std::size_t length);
   void DiscardBuffers();
 
-  // Waits until input arrives or the time is up, without using the processor meanwhile; a line
-  // that cannot deliver input (hung up) still takes the whole time. Returns at once when input
-  // is already waiting; false when the port is closed or the time ran out.
+  // Waits until input arrives or the time is up, without using the processor meanwhile. May
+  // return early without input when the line cannot deliver any (hung up); the protocol's polls
+  // make up the rest of their interval. True when input is waiting.
   bool WaitForInput(std::uint32_t microseconds);
 
   const std::string& PortName() const { return FPortName; }

@@ -12,7 +12,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +51,7 @@ TCommPort::TCommPort() = default;
 
 TCommPort::~TCommPort() {
   if (FOpen) {
+    // See Close: exclusive mode would outlive the descriptor.
     ::ioctl(FHandle, TIOCNXCL);
     ::close(FHandle);
   }
@@ -66,17 +66,18 @@ void TCommPort::Open() {
     return;
   // An empty slot of the port list names no device at all.
   if (FPortName.empty())
-    Raise(8, ENOENT);
+    Raise(ECommError::OpenFailed, ENOENT);
   const std::string path = DevicePath(FPortName);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
-    Raise(8);
+    Raise(ECommError::OpenFailed);
   // Exclusive use: TIOCEXCL keeps other programs from opening the device (root excepted), the
   // lock keeps out every program that asks for one, root included.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    // Neither took hold, so there is no exclusive mode to give back.
     const int error = errno;
     ::close(fd);
-    Raise(8, error);
+    Raise(ECommError::OpenFailed, error);
   }
   // Past this point a failure gives the device back as it found it.
   const auto abandon = [fd](std::uint8_t code, int error) {
@@ -86,7 +87,7 @@ void TCommPort::Open() {
   };
   termios line{};
   if (::tcgetattr(fd, &line) != 0)
-    abandon(14, errno);
+    abandon(ECommError::GetStateFailed, errno);
   ::cfmakeraw(&line);
   line.c_cflag |= CLOCAL | CREAD;
   line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -101,15 +102,15 @@ void TCommPort::Open() {
   bool known = false;
   const speed_t speed = SpeedOf(FBaudRate, known);
   if (!known)
-    abandon(15, EINVAL);
+    abandon(ECommError::SetStateFailed, EINVAL);
   if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0 ||
       ::tcsetattr(fd, TCSANOW, &line) != 0)
-    abandon(15, errno);
+    abandon(ECommError::SetStateFailed, errno);
   // Linux has no driver queue sizes to ask for; the descriptor goes back to blocking reads,
   // which are only issued for bytes already waiting.
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-    abandon(16, errno);
+    abandon(ECommError::SetupFailed, errno);
   // DTR on, RTS off. Pseudo terminals have no modem lines and refuse: that is fine.
   int dtr = TIOCM_DTR, rts = TIOCM_RTS;
   ::ioctl(fd, TIOCMBIS, &dtr);
@@ -125,10 +126,15 @@ void TCommPort::Close() {
   // other side stays open, it would outlast us and lock out every later open but root's, our
   // own reopening at another speed included.
   ::ioctl(FHandle, TIOCNXCL);
-  if (::close(FHandle) != 0 && errno != EINTR)
-    Raise(11);
+  // Linux releases the descriptor even when close() reports an error (EINTR and EIO
+  // included): the port is closed either way, and a later Open must not find it still "open"
+  // on a number that may already belong to another file.
+  const int result = ::close(FHandle);
+  const int error = errno;
   FHandle = -1;
   FOpen = false;
+  if (result != 0 && error != EINTR)
+    Raise(ECommError::CloseFailed, error);
 }
 
 void TCommPort::ChangeBaud(std::uint32_t rate) {
@@ -143,13 +149,13 @@ void TCommPort::ChangeBaud(std::uint32_t rate) {
       ::cfsetospeed(&line, speed) != 0 || ::tcsetattr(FHandle, TCSANOW, &line) != 0) {
     const int error = known ? errno : EINVAL;
     FBaudRate = previous;
-    Raise(1, error);
+    Raise(ECommError::BaudRefused, error);
   }
 }
 
 void TCommPort::AssignPortName(const std::string& name) {
   if (FOpen)
-    Raise(6, 0);
+    Raise(ECommError::NameWhileOpen, 0);
   FPortName = name;
 }
 
@@ -165,16 +171,16 @@ void TCommPort::Reconfigure(std::uint32_t rate, const std::string& name, int for
 
 std::size_t TCommPort::PendingInput() {
   if (!FOpen)
-    Raise(7, 0);
+    Raise(ECommError::NotOpen, 0);
   int waiting = 0;
   if (::ioctl(FHandle, FIONREAD, &waiting) != 0)
-    Raise(18);
+    Raise(ECommError::InputCountFailed);
   return waiting > 0 ? static_cast<std::size_t>(waiting) : 0;
 }
 
 std::uint8_t TCommPort::ReceiveByte() {
   if (!FOpen)
-    Raise(7, 0);
+    Raise(ECommError::NotOpen, 0);
   std::uint8_t byte = 0;
   for (;;) {
     const ssize_t got = ::read(FHandle, &byte, 1);
@@ -182,13 +188,13 @@ std::uint8_t TCommPort::ReceiveByte() {
       return byte;
     if (got < 0 && errno == EINTR)
       continue;
-    Raise(10, got == 0 ? EIO : errno);
+    Raise(ECommError::ReadFailed, got == 0 ? EIO : errno);
   }
 }
 
 void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
   if (!FOpen)
-    Raise(7, 0);
+    Raise(ECommError::NotOpen, 0);
   if (length == 0 || buffer == nullptr)
     return;
   while (length > 0) {
@@ -196,7 +202,7 @@ void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
     if (written < 0) {
       if (errno == EINTR)
         continue;
-      Raise(9);
+      Raise(ECommError::WriteFailed);
     }
     buffer += written;
     length -= static_cast<std::size_t>(written);
@@ -205,9 +211,9 @@ void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
 
 void TCommPort::DiscardBuffers() {
   if (!FOpen)
-    Raise(7, 0);
+    Raise(ECommError::NotOpen, 0);
   if (::tcflush(FHandle, TCIFLUSH) != 0 || ::tcflush(FHandle, TCOFLUSH) != 0)
-    Raise(12);
+    Raise(ECommError::DiscardFailed);
 }
 
 bool TCommPort::WaitForInput(std::uint32_t microseconds) {
@@ -223,18 +229,11 @@ bool TCommPort::WaitForInput(std::uint32_t microseconds) {
                            static_cast<long>(nanoseconds % 1'000'000'000)};
     pollfd watch{FHandle, POLLIN, 0};
     const int ready = ::ppoll(&watch, 1, &timeout, nullptr);
-    if (ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
-      return true;
-    if (ready > 0) {
-      // A hung-up or failing line reports at once and for ever; the poll interval must still
-      // last its time, or the callers' time-outs would run out in a moment.
-      std::this_thread::sleep_until(deadline);
+    if (ready > 0)
+      // A hung-up or failing line reports at once and for ever: no input, however long we wait.
+      return (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    if (ready < 0 && errno != EINTR)
       return false;
-    }
-    if (ready < 0 && errno != EINTR) {
-      std::this_thread::sleep_until(deadline);
-      return false;
-    }
   }
 }
 

@@ -60,21 +60,21 @@ void TCommPort::Open() {
   HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
-    Raise(8);
+    Raise(ECommError::OpenFailed);
   DCB dcb{};
   dcb.DCBlength = sizeof(DCB);
   if (!GetCommState(handle, &dcb)) {
     CloseHandle(handle);
-    Raise(14);
+    Raise(ECommError::GetStateFailed);
   }
   FillLine(dcb, FBaudRate, FByteSize, FEvenParity, FTwoStopBits);
   if (!SetCommState(handle, &dcb)) {
     CloseHandle(handle);
-    Raise(15);
+    Raise(ECommError::SetStateFailed);
   }
   if (!SetupComm(handle, 32768, 9216)) {
     CloseHandle(handle);
-    Raise(16);
+    Raise(ECommError::SetupFailed);
   }
   FHandle = handle;
   FOpen = true;
@@ -83,9 +83,12 @@ void TCommPort::Open() {
 void TCommPort::Close() {
   if (!FOpen)
     return;
-  if (!CloseHandle(FHandle))
-    Raise(11);
+  // A handle that CloseHandle refuses is no longer usable either: the port counts as closed,
+  // so that the next Open makes a fresh one.
+  const bool closed = CloseHandle(FHandle) != 0;
   FOpen = false;
+  if (!closed)
+    Raise(ECommError::CloseFailed);
 }
 
 void TCommPort::ChangeBaud(std::uint32_t rate) {
@@ -99,14 +102,14 @@ void TCommPort::ChangeBaud(std::uint32_t rate) {
   FillLine(dcb, rate, FByteSize, FEvenParity, FTwoStopBits);
   if (!SetCommState(FHandle, &dcb)) {
     FBaudRate = previous;
-    Raise(1);
+    Raise(ECommError::BaudRefused);
   }
 }
 
 void TCommPort::AssignPortName(const std::string& name) {
   if (FOpen) {
     SetLastError(0);
-    Raise(6);
+    Raise(ECommError::NameWhileOpen);
   }
   FPortName = name;
 }
@@ -123,27 +126,27 @@ void TCommPort::Reconfigure(std::uint32_t rate, const std::string& name, int for
 
 std::size_t TCommPort::PendingInput() {
   if (!FOpen)
-    Raise(7);
+    Raise(ECommError::NotOpen);
   DWORD errors = 0;
   COMSTAT status{};
   if (!ClearCommError(FHandle, &errors, &status))
-    Raise(18);
+    Raise(ECommError::InputCountFailed);
   return status.cbInQue;
 }
 
 std::uint8_t TCommPort::ReceiveByte() {
   if (!FOpen)
-    Raise(7);
+    Raise(ECommError::NotOpen);
   std::uint8_t byte = 0;
   DWORD got = 0;
   if (!ReadFile(FHandle, &byte, 1, &got, nullptr))
-    Raise(10);
+    Raise(ECommError::ReadFailed);
   return byte;
 }
 
 void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
   if (!FOpen)
-    Raise(7);
+    Raise(ECommError::NotOpen);
   if (length == 0 || buffer == nullptr)
     return;
   DWORD written = 0;
@@ -152,15 +155,15 @@ void TCommPort::Transmit(const std::uint8_t* buffer, std::size_t length) {
     // A write that failed is reported even when its error condition could be cleared.
     DWORD errors = 0;
     ClearCommError(FHandle, &errors, nullptr);
-    Raise(9);
+    Raise(ECommError::WriteFailed);
   }
 }
 
 void TCommPort::DiscardBuffers() {
   if (!FOpen)
-    Raise(7);
+    Raise(ECommError::NotOpen);
   if (!PurgeComm(FHandle, PURGE_RXCLEAR) || !PurgeComm(FHandle, PURGE_TXCLEAR))
-    Raise(12);
+    Raise(ECommError::DiscardFailed);
 }
 
 bool TCommPort::WaitForInput(std::uint32_t microseconds) {

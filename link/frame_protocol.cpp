@@ -1,5 +1,6 @@
 #include "link/frame_protocol.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -43,6 +44,12 @@ const char* StatusText(std::uint8_t code) {
   return code < kTexts.size() ? kTexts[code] : nullptr;
 }
 
+std::string StatusMessage(std::uint8_t code) {
+  if (const char* text = StatusText(code))
+    return text;
+  return "Unknown status code " + std::to_string(code) + " !";
+}
+
 int PayloadLengthOf(std::uint8_t frameType) {
   switch (frameType) {
   case 1:
@@ -78,25 +85,26 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::uint8_t p1, 
                                             std::size_t n) {
   if (!payload)
     n = 0;
-  std::vector<std::uint8_t> frame(7 + n);
-  frame[0] = code;
-  frame[1] = static_cast<std::uint8_t>(code ^ 0xFF);
-  frame[2] = p1;
-  frame[3] = p2;
-  frame[4] = p3;
-  for (std::size_t i = 0; i < n; ++i)
-    frame[5 + i] = payload[i];
-  const std::uint16_t sum = Sum16(frame.data(), 5 + n);
-  frame[5 + n] = static_cast<std::uint8_t>(sum >> 8);
-  frame[6 + n] = static_cast<std::uint8_t>(sum);
+  std::vector<std::uint8_t> frame(kFrameOverhead + n);
+  frame[kFrameCodeOffset] = code;
+  frame[kFrameComplementOffset] = static_cast<std::uint8_t>(code ^ 0xFF);
+  frame[kCommandParameterOffset] = p1;
+  frame[kCommandParameterOffset + 1] = p2;
+  frame[kCommandParameterOffset + 2] = p3;
+  std::copy_n(payload, n, frame.begin() + kFramePayloadOffset);
+  const std::size_t sumAt = kFramePayloadOffset + n;
+  const std::uint16_t sum = Sum16(frame.data(), sumAt);
+  frame[sumAt] = static_cast<std::uint8_t>(sum >> 8);
+  frame[sumAt + 1] = static_cast<std::uint8_t>(sum);
   return frame;
 }
 
 bool FrameChecksumOK(const std::uint8_t* buffer, std::size_t length) {
-  if (length < 3)
+  if (length <= kChecksumLength)
     return false;
-  const std::uint16_t sum = Sum16(buffer, length - 2);
-  return buffer[length - 2] == (sum >> 8) && buffer[length - 1] == (sum & 0xFF);
+  const std::size_t sumAt = length - kChecksumLength;
+  const std::uint16_t sum = Sum16(buffer, sumAt);
+  return buffer[sumAt] == (sum >> 8) && buffer[sumAt + 1] == (sum & 0xFF);
 }
 
 void WaitMicroseconds(std::int64_t microseconds) {
@@ -107,6 +115,10 @@ void WaitMicroseconds(std::int64_t microseconds) {
 TPortIo PortIoOf(TCommPort& port) {
   TPortIo io;
   io.IsOpen = [&port] { return port.IsOpen(); };
+  io.Reconfigure = [&port](std::uint32_t rate, const std::string& name, int format) {
+    port.Reconfigure(rate, name, format);
+  };
+  io.Close = [&port] { port.Close(); };
   io.PendingInput = [&port] { return port.PendingInput(); };
   io.ReceiveByte = [&port] { return port.ReceiveByte(); };
   io.Transmit = [&port](const std::uint8_t* buffer, std::size_t length) {
@@ -114,6 +126,12 @@ TPortIo PortIoOf(TCommPort& port) {
   };
   io.DiscardBuffers = [&port] { port.DiscardBuffers(); };
   io.WaitForInput = [&port](std::uint32_t microseconds) { port.WaitForInput(microseconds); };
+  io.Now = [] {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  io.Pause = [](std::int64_t microseconds) { WaitMicroseconds(microseconds); };
   return io;
 }
 
@@ -126,14 +144,28 @@ bool SendRaw(TLinkPort& link, const std::uint8_t* buffer, std::size_t length) {
 
 namespace {
 
+// One poll: lasts `interval` unless input arrives first. The port's wait may return early
+// without input (a hung-up line reports at once, for ever); the rest of the interval is then
+// slept, so that a time-out keeps its length instead of running out in a busy loop.
+void PollOnce(TLinkPort& link, std::uint32_t interval) {
+  const std::int64_t deadline = link.Io.Now() + interval;
+  link.Io.WaitForInput(interval);
+  if (link.Io.PendingInput() > 0)
+    return;
+  const std::int64_t left = deadline - link.Io.Now();
+  if (left > 0)
+    link.Io.Pause(left);
+}
+
 // Waits for the next byte as long as `pollLimit` polls of `interval` allow, serving the window
-// before every poll. A poll ends early when a byte arrives, so the wait costs no more than the
-// byte's own time on the line, while a silent line still takes the full count of intervals.
+// before every poll; the count starts afresh for every byte. A poll ends early when a byte
+// arrives, so the wait costs no more than the byte's own time on the line, while a silent line
+// takes the full count of intervals.
 bool AwaitByte(TLinkPort& link, TLinkHost& host, unsigned pollLimit, std::uint32_t interval) {
   unsigned polls = 0;
   while (link.Io.PendingInput() == 0) {
     host.DispatchEvents();
-    link.Io.WaitForInput(interval);
+    PollOnce(link, interval);
     if (++polls > pollLimit)
       return false;
   }
@@ -157,11 +189,11 @@ bool ReadReply(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::size
 }
 
 void ShowLinkStatus(TLinkPort& link, TLinkHost& host, std::uint8_t code) {
-  if (const char* text = StatusText(code)) {
-    link.StatusText = text;
-    if (code == 6 || code == 7)
-      host.EnableLinkButton(true);
-  }
+  // A code without a text of its own is named, so that the failure it means can never show
+  // the text of an earlier status ("Receiver OK") or none at all.
+  link.StatusText = StatusMessage(code);
+  if (code == kStatusNotInProgrammer || code == kStatusDataNotReady)
+    host.EnableLinkButton(true);
   host.SetStatus(1, link.StatusText);
 }
 
@@ -169,24 +201,27 @@ bool SendCommand(TLinkPort& link, TLinkHost& host, std::uint8_t code, std::uint8
                  std::uint8_t p2, std::uint8_t p3, const std::uint8_t* payload, std::size_t n) {
   host.SetStatus(1, "");
   const std::vector<std::uint8_t> frame = BuildCommandFrame(code, p1, p2, p3, payload, n);
+  if (link.Io.IsOpen())
+    link.Io.DiscardBuffers();
   SendRaw(link, frame.data(), frame.size());
   std::array<std::uint8_t, kReplyLength> reply{};
   if (!ReadReply(link, host, reply.data(), reply.size(), kReplyPollLimit)) {
     link.StatusText = kReadTimeout;
     return false;
   }
-  const std::uint16_t sum = Sum16(reply.data(), 6);
-  if (reply[6] != (sum >> 8) || reply[7] != (sum & 0xFF)) {
+  if (!FrameChecksumOK(reply.data(), reply.size())) {
     link.StatusText = kChecksumError;
     return false;
   }
-  ShowLinkStatus(link, host, reply[5]);
-  return reply[5] == kStatusAccepted;
+  const std::uint8_t status = reply[kReplyStatusOffset];
+  ShowLinkStatus(link, host, status);
+  return status == kStatusAccepted;
 }
 
 void FeedReceiveState(TReceiveState& state, std::uint8_t byte) {
   if (state.Header == 0) {
-    if (byte == 0x20 || byte == 0x30 || byte == 0x40 || byte == 0x50)
+    // The headers are the command codes, and 0x50, which no command of ours has.
+    if (byte == kIdentify || byte == kWriteBlock || byte == kReadBlock || byte == 0x50)
       state.Header = byte;
     return;
   }
@@ -236,7 +271,7 @@ bool ReceiveFrame(TLinkPort& link, TLinkHost& host, std::uint8_t* buffer, std::s
     const std::uint8_t byte = link.Io.ReceiveByte();
     FeedReceiveState(link.Receive, byte);
     buffer[count++] = byte;
-    if (link.Receive.FrameType != 0 && count >= link.Receive.PayloadLength + 7) {
+    if (link.Receive.FrameType != 0 && count >= link.Receive.PayloadLength + kFrameOverhead) {
       length = count;
       return true;
     }

@@ -11,7 +11,8 @@ constexpr std::size_t kWriteBufferSize = 128;
 constexpr int kIdentifyProgress = 7;
 constexpr int kIdentificationFrame = 71;
 constexpr int kTransferProgress = 13;
-constexpr std::size_t kPayloadOffset = 5;
+constexpr std::uint8_t kBlockParameter = 0x02; // parameter 1 of the block commands
+constexpr std::uint8_t kIdentifyParameter = 0xFF;
 
 // Holds the link busy for as long as it lives.
 class TBusy {
@@ -29,14 +30,60 @@ void ClearReceive(TLinkState& state) {
   state.Link.Receive = TReceiveState{};
 }
 
+// An exchange with the encoder failed: whatever the cause (a stalled encoder, a pulled cable,
+// a port that went away), the next poll tick has to find it again, on a fixed port list too,
+// where the port count never changes.
+void LinkLost(TLinkState& state) {
+  state.EncoderPresent = false;
+}
+
+std::string SlotName(const TLinkState& state, int slot) {
+  return slot >= 0 && slot < kPortSlots ? state.Ports.Slots[static_cast<std::size_t>(slot)] : "";
+}
+
+// The probe's status texts name the port they are about.
+std::string ProbeText(const std::string& name, const std::string& text) {
+  return " " + (name.empty() ? std::string("(no port)") : name) + ": " + text;
+}
+
+// Closes and reopens the port; a failure leaves it closed and its message in `failure`.
+bool ReopenPort(TLinkState& state, std::uint32_t rate, const std::string& name,
+                std::string& failure) {
+  TPortIo& io = state.Link.Io;
+  try {
+    io.Close();
+    io.Reconfigure(rate, name, kDataFormat8N1);
+    io.DiscardBuffers();
+    return true;
+  } catch (const ECommError& error) {
+    failure = error.Code == ECommError::OpenFailed ? "Error opening comm port. Port already in use?"
+                                                   : "Error opening comm port.";
+    try {
+      io.Close();
+    } catch (const ECommError&) {
+    }
+    return false;
+  }
+}
+
 // Linking steps 1 to 4: the entry sequence at 9600 baud, 200 ms for the encoder to switch over
-// (no events served meanwhile), then the port again at 19200 baud.
-bool EnterProgramming(TLinkState& state, TLinkHost& host, int slot, bool quiet) {
-  if (!OpenLinkPort(state, host, kEntryBaud, slot, quiet))
+// (no events served meanwhile), then the port again at 19200 baud. For the manual link, with a
+// message box when a port cannot be opened.
+bool EnterProgramming(TLinkState& state, TLinkHost& host, int slot) {
+  if (!OpenLinkPort(state, host, kEntryBaud, slot))
     return false;
   SendRaw(state.Link, kEntrySequence, sizeof kEntrySequence);
-  WaitMicroseconds(kEntryWaitMicroseconds);
-  return OpenLinkPort(state, host, kLinkBaud, slot, quiet);
+  state.Link.Io.Pause(kEntryWaitMicroseconds);
+  return OpenLinkPort(state, host, kLinkBaud, slot);
+}
+
+// The same steps for the probe, which tells a port that cannot be opened in `failure`.
+bool EnterProgrammingQuietly(TLinkState& state, const std::string& name, std::string& failure) {
+  if (!ReopenPort(state, kEntryBaud, name, failure))
+    return false;
+  SendRaw(state.Link, kEntrySequence, sizeof kEntrySequence);
+  state.Link.Io.Pause(kEntryWaitMicroseconds);
+  return ReopenPort(state, kLinkBaud, name, failure);
 }
 
 enum class TIdentify { Accepted, CommandFailed, TimedOut, BadChecksum, WrongModel };
@@ -45,7 +92,8 @@ enum class TIdentify { Accepted, CommandFailed, TimedOut, BadChecksum, WrongMode
 // reply: Identify, its frame, the PID.
 // The identification block is kept only for a KX470U.
 TIdentify Identify(TLinkState& state, TLinkHost& host) {
-  if (!SendCommand(state.Link, host, kIdentify, 0xFF, 0xFF, 0xFF, nullptr, 0))
+  if (!SendCommand(state.Link, host, kIdentify, kIdentifyParameter, kIdentifyParameter,
+                   kIdentifyParameter, nullptr, 0))
     return TIdentify::CommandFailed;
   host.SetProgressRange(kIdentificationFrame);
   host.SetProgress(0);
@@ -55,11 +103,11 @@ TIdentify Identify(TLinkState& state, TLinkHost& host) {
   if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
     return TIdentify::TimedOut;
   // A frame too short to hold the block cannot be the identification, whatever its sum says.
-  if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + kIdentificationSize + 2)
+  if (!FrameChecksumOK(frame, length) || length < kIdentificationSize + kFrameOverhead)
     return TIdentify::BadChecksum;
-  if (!IsKX470U(frame[kPayloadOffset]))
+  if (!IsKX470U(frame[kFramePayloadOffset]))
     return TIdentify::WrongModel;
-  std::memcpy(state.Identification.data(), frame + kPayloadOffset, kIdentificationSize);
+  std::memcpy(state.Identification.data(), frame + kFramePayloadOffset, kIdentificationSize);
   return TIdentify::Accepted;
 }
 
@@ -82,24 +130,30 @@ bool ReadImage(TLinkState& state, TLinkHost& host, TImageBytes& copy, bool poll)
     host.Message(text);
     return false;
   };
+  const auto lost = [&](const std::string& text) {
+    LinkLost(state);
+    return fail(text);
+  };
   copy.fill(0);
   for (int block = 1; block <= kBlockCount; ++block) {
-    if (!SendCommand(state.Link, host, kReadBlock, 0x02, static_cast<std::uint8_t>(block),
-                     kBlockCount, nullptr, 0))
-      return fail(state.Link.StatusText);
+    if (!SendCommand(state.Link, host, kReadBlock, kBlockParameter,
+                     static_cast<std::uint8_t>(block), kBlockCount, nullptr, 0))
+      return lost(state.Link.StatusText);
     ClearReceive(state);
     std::uint8_t frame[kReadBufferSize] = {};
     std::size_t length = 0;
     if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
-      return fail(state.Link.StatusText);
+      return lost(state.Link.StatusText);
     // A short frame with a good sum would fill the block from the cleared buffer: refuse it.
-    if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + kBlockSize + 2)
-      return fail(kChecksumError);
+    if (!FrameChecksumOK(frame, length) || length < kBlockSize + kFrameOverhead)
+      return lost(kChecksumError);
     std::memcpy(copy.data() + (static_cast<std::size_t>(block) - 1) * kBlockSize,
-                frame + kPayloadOffset, kBlockSize);
+                frame + kFramePayloadOffset, kBlockSize);
     host.SetProgress(host.Progress() + block - 1);
     host.DispatchEvents();
   }
+  // Every frame came through whole: a wrong image checksum is the encoder's content, not a
+  // fault of the link.
   if (!ChecksumValid(copy))
     return fail(kChecksumError);
   return true;
@@ -109,10 +163,10 @@ bool ReadImage(TLinkState& state, TLinkHost& host, TImageBytes& copy, bool poll)
 // forgets the encoder, so that the next poll tick links afresh.
 std::string PortFailure(TLinkState& state, const ECommError& error) {
   try {
-    state.Link.Port.Close();
+    state.Link.Io.Close();
   } catch (const ECommError&) {
   }
-  state.EncoderPresent = false;
+  LinkLost(state);
   state.Link.StatusText = DescribeCommError(error) + ". Re-Link, Please !";
   return state.Link.StatusText;
 }
@@ -138,8 +192,10 @@ TOutcome RunExchange(TLinkState& state, TLinkHost& host, bool poll, TOperation o
 
 TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
   host.SetPoll(false);
-  if (!EnterProgramming(state, host, state.SelectedPort, false))
+  if (!EnterProgramming(state, host, state.SelectedPort)) {
+    LinkLost(state);
     return TOutcome::PortFailed;
+  }
   host.SetStatus(1, "");
   host.SetProgressRange(kIdentifyProgress);
   host.SetProgress(0);
@@ -151,6 +207,7 @@ TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
     host.EnableWindow(true);
     host.SetProgress(0);
     host.SetPoll(true);
+    LinkLost(state);
     host.Message(result == TIdentify::BadChecksum ? kChecksumError : state.Link.StatusText);
     return TOutcome::Failed;
   }
@@ -161,6 +218,7 @@ TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
     host.SetIdentification(IdentificationLine(state.Identification));
     outcome = TOutcome::Success;
   } else {
+    LinkLost(state);
     host.Message("The model is not KX470U !");
   }
   host.SetPoll(true);
@@ -169,58 +227,76 @@ TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
   return outcome;
 }
 
-bool DoProbeEncoder(TLinkState& state, TLinkHost& host) {
+struct TProbe {
+  bool Found = false;
+  std::string PortFailure; // the first port that failed, as told in status panel 1
+};
+
+TProbe DoProbeEncoder(TLinkState& state, TLinkHost& host) {
+  TProbe probe;
+  const auto portFailed = [&](const std::string& text) {
+    host.SetStatus(1, text);
+    if (probe.PortFailure.empty())
+      probe.PortFailure = text;
+  };
+  // Only a time-out or a broken frame ends the probe early; the failure it met is what
+  // panel 1 shows at the end.
+  const auto end = [&] {
+    if (!probe.PortFailure.empty())
+      host.SetStatus(1, probe.PortFailure);
+    return probe;
+  };
   for (int slot = 0; slot < state.Ports.Count; ++slot) {
-    // A port that cannot be opened is skipped at once: no entry sequence, no waiting.
-    if (!EnterProgramming(state, host, slot, true))
-      continue;
-    host.SetProgressRange(kIdentifyProgress);
-    host.SetProgress(0);
-    switch (Identify(state, host)) {
-    case TIdentify::CommandFailed:
+    const std::string name = SlotName(state, slot);
+    try {
+      // A port that cannot be opened is skipped at once: no entry sequence, no waiting.
+      std::string failure;
+      if (!EnterProgrammingQuietly(state, name, failure)) {
+        portFailed(ProbeText(name, failure));
+        continue;
+      }
+      host.SetProgressRange(kIdentifyProgress);
+      host.SetProgress(0);
+      switch (Identify(state, host)) {
+      case TIdentify::CommandFailed:
+        host.EnableWindow(true);
+        host.SetProgress(0);
+        host.SetStatus(1, state.Link.StatusText);
+        continue;
+      case TIdentify::TimedOut:
+        host.SetProgress(0);
+        host.SetStatus(1, state.Link.StatusText);
+        host.EnableWindow(true);
+        return end();
+      case TIdentify::BadChecksum:
+        host.EnableWindow(true);
+        host.SetProgress(0);
+        host.SetStatus(1, kChecksumError);
+        return end();
+      case TIdentify::WrongModel:
+        host.EnableWindow(true);
+        host.SetProgress(0);
+        host.SetStatus(2, "The model is not KX470U !");
+        return end();
+      case TIdentify::Accepted:
+        host.SetStatus(1, "Link Success");
+        host.EnablePagerMenu(true);
+        host.SetStatus(2, IdentificationLine(state.Identification));
+        host.SetProgress(0);
+        state.SelectedPort = slot;
+        probe.Found = true;
+        return probe;
+      }
+    } catch (const ECommError& error) {
+      // A port that fails in the middle (pulled out, or not a serial port after all) costs
+      // this slot only.
+      host.SetProgress(0);
       host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(1, state.Link.StatusText);
-      continue;
-    case TIdentify::TimedOut:
-      host.SetProgress(0);
-      host.SetStatus(1, state.Link.StatusText);
-      host.EnableWindow(true);
-      return false;
-    case TIdentify::BadChecksum:
-      host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(1, kChecksumError);
-      return false;
-    case TIdentify::WrongModel:
-      host.EnableWindow(true);
-      host.SetProgress(0);
-      host.SetStatus(2, "The model is not KX470U !");
-      return false;
-    case TIdentify::Accepted:
-      host.SetStatus(1, "Link Success");
-      host.EnablePagerMenu(true);
-      host.SetStatus(2, IdentificationLine(state.Identification));
-      host.SetProgress(0);
-      state.SelectedPort = slot;
-      return true;
+      portFailed(ProbeText(name, PortFailure(state, error)));
     }
   }
   host.SetProgress(0);
-  return false;
-}
-
-// The probe of a poll tick, already marked busy. It never opens a message box: a port failure
-// is told in the status bar.
-bool RunProbe(TLinkState& state, TLinkHost& host) {
-  try {
-    return DoProbeEncoder(state, host);
-  } catch (const ECommError& error) {
-    host.SetProgress(0);
-    host.EnableWindow(true);
-    host.SetStatus(1, PortFailure(state, error));
-    return false;
-  }
+  return end();
 }
 
 TOutcome DoReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
@@ -245,7 +321,8 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   host.SetPoll(false);
   host.EnablePagerMenu(false);
   host.EnableWindow(false);
-  if (!OpenLinkPort(state, host, kLinkBaud, state.SelectedPort, false)) {
+  if (!OpenLinkPort(state, host, kLinkBaud, state.SelectedPort)) {
+    LinkLost(state);
     host.EnableWindow(true);
     host.EnablePagerMenu(true);
     return TOutcome::PortFailed;
@@ -255,6 +332,7 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   host.SetProgress(0);
   // A failed block keeps the status of its reply in panel 1.
   const auto fail = [&](const std::string& text) {
+    LinkLost(state);
     host.Message(text);
     Restore(host, false, true);
     return TOutcome::Failed;
@@ -262,15 +340,15 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   std::uint8_t frame[kWriteBufferSize] = {};
   for (int block = 1; block <= kBlockCount; ++block) {
     const std::uint8_t* payload = image.Data() + (static_cast<std::size_t>(block) - 1) * kBlockSize;
-    if (!SendCommand(state.Link, host, kWriteBlock, 0x02, static_cast<std::uint8_t>(block),
-                     kBlockCount, payload, kBlockSize))
+    if (!SendCommand(state.Link, host, kWriteBlock, kBlockParameter,
+                     static_cast<std::uint8_t>(block), kBlockCount, payload, kBlockSize))
       return fail(state.Link.StatusText);
     ClearReceive(state);
     std::memset(frame, 0, sizeof frame);
     std::size_t length = 0;
     if (!ReceiveFrame(state.Link, host, frame, sizeof frame, length, kFramePollLimit))
       return fail(state.Link.StatusText);
-    if (!FrameChecksumOK(frame, length) || length < kPayloadOffset + 1 + 2)
+    if (!FrameChecksumOK(frame, length) || length < 1 + kFrameOverhead)
       return fail(kChecksumError);
     host.SetProgress(host.Progress() + block - 1);
     host.DispatchEvents();
@@ -278,12 +356,12 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   // Only the frame after the last block says whether the encoder took the image; anything but
   // "Write OK" is told with its own status text and is no success.
   TOutcome outcome = TOutcome::Success;
-  const std::uint8_t result = frame[kPayloadOffset];
+  const std::uint8_t result = frame[kFramePayloadOffset];
   if (result == kStatusWriteOK) {
     host.Message("Write Success");
   } else {
     const char* text = StatusText(result);
-    host.Message(text ? text : StatusText(4));
+    host.Message(text ? text : StatusText(kStatusWriteFail));
     outcome = TOutcome::Failed;
   }
   Restore(host, true, true);
@@ -321,29 +399,13 @@ bool IsKX470U(std::uint8_t pid) {
   return pid == 8 || pid == 10;
 }
 
-bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int slot, bool quiet) {
-  TCommPort& port = state.Link.Port;
-  const std::string name =
-      slot >= 0 && slot < kPortSlots ? state.Ports.Slots[static_cast<std::size_t>(slot)] : "";
-  try {
-    port.Close();
-    port.Reconfigure(rate, name, kDataFormat8N1);
-    port.DiscardBuffers();
+bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int slot) {
+  std::string failure;
+  if (ReopenPort(state, rate, SlotName(state, slot), failure))
     return true;
-  } catch (const ECommError& error) {
-    const std::string text = error.Code == 8 ? "Error opening comm port. Port already in use?"
-                                             : "Error opening comm port.";
-    if (quiet)
-      host.SetStatus(1, " " + (name.empty() ? std::string("(no port)") : name) + ": " + text);
-    else
-      host.Message(text);
-    try {
-      port.Close();
-    } catch (const ECommError&) {
-    }
-    host.SetPoll(true);
-    return false;
-  }
+  host.Message(failure);
+  host.SetPoll(true);
+  return false;
 }
 
 TOutcome LinkEncoder(TLinkState& state, TLinkHost& host) {
@@ -354,20 +416,25 @@ bool ProbeEncoder(TLinkState& state, TLinkHost& host) {
   if (state.Busy)
     return false;
   const TBusy busy(state);
-  return RunProbe(state, host);
+  return DoProbeEncoder(state, host).Found;
 }
 
 TPollResult PresencePoll(TLinkState& state, TLinkHost& host) {
   if (state.Busy)
-    return TPollResult::Busy;
+    return {};
+  // An exchange those events start runs to its end inside them.
+  host.DispatchEvents();
   const TBusy busy(state);
   RefreshPortList(state.Ports);
   if (state.Ports.Count == state.LastPortCount && state.EncoderPresent)
-    return TPollResult::Unchanged;
+    return {TPollOutcome::Unchanged, ""};
   host.SetPoll(false);
   state.LastPortCount = state.Ports.Count;
-  state.EncoderPresent = RunProbe(state, host);
-  return state.EncoderPresent ? TPollResult::Present : TPollResult::Absent;
+  const TProbe probe = DoProbeEncoder(state, host);
+  state.EncoderPresent = probe.Found;
+  if (probe.Found)
+    return {TPollOutcome::Present, ""};
+  return {TPollOutcome::Absent, probe.PortFailure.empty() ? kNotResponding : probe.PortFailure};
 }
 
 TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,

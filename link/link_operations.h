@@ -32,9 +32,12 @@ struct TLinkState {
 std::string IdentificationLine(const std::array<std::uint8_t, kIdentificationSize>& block);
 bool IsKX470U(std::uint8_t pid);
 
-// Closes and reopens the port of `slot` at `rate`. A failure is told in a message box, or,
-// for the presence poll (quiet), in status panel 1; the port is closed and the poll switched on.
-bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int slot, bool quiet);
+// Status panel 1 after a probe that found nothing and met no port failure.
+constexpr const char* kNotResponding = " The KX470U is not responding !";
+
+// Closes and reopens the port of `slot` at `rate`. A failure is told in a message box; the
+// port is closed and the poll switched on.
+bool OpenLinkPort(TLinkState& state, TLinkHost& host, std::uint32_t rate, int slot);
 
 enum class TOutcome {
   Success,
@@ -45,23 +48,32 @@ enum class TOutcome {
 };
 
 // Every operation below is one exchange: while one runs (message boxes included) the others
-// are refused at once, without touching the port or the window.
+// are refused at once, without touching the port or the window. An exchange with the encoder
+// that fails (time-out, checksum, status, port) clears the encoder present flag, so that the
+// next poll tick links again by itself.
 
 // Manual link on the selected port.
 TOutcome LinkEncoder(TLinkState& state, TLinkHost& host);
 // The presence poll's link: tries every slot; reports in the status bar only, never in a
-// message box. False also when refused.
+// message box. A port that fails on one slot is told and the next slot tried; when nothing
+// was found, status panel 1 ends with the first such failure. False also when refused.
 bool ProbeEncoder(TLinkState& state, TLinkHost& host);
 
-enum class TPollResult {
+enum class TPollOutcome {
   Busy,      // another exchange runs: nothing was done
   Unchanged, // the encoder is present and the number of ports did not change
   Present,   // probed and found
   Absent,    // probed and not found
 };
-// One tick of the presence poll, after the caller served the window's events: refreshes the
-// port list and probes again unless the encoder is known to be present on an unchanged set of
-// ports. A probe switches the poll off; the caller shows the result and switches it on again.
+struct TPollResult {
+  TPollOutcome Outcome = TPollOutcome::Busy;
+  // Absent: what status panel 1 shows, kNotResponding or the port failure the probe met.
+  std::string Status;
+};
+// One tick of the presence poll: serves the window's pending events, refreshes the port list
+// and probes again unless the encoder is known to be present on an unchanged set of ports. It
+// is an exchange like the others: refused while one runs. A probe switches the poll off; the
+// caller shows the result and switches it on again.
 TPollResult PresencePoll(TLinkState& state, TLinkHost& host);
 
 // Reads the encoder's image. Only a complete read with a valid checksum replaces the image;

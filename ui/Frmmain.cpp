@@ -532,6 +532,10 @@ void TfmMain::FormShow() {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
+  if (PutOffCloseDuringExchange()) {
+    event->ignore();
+    return;
+  }
   SaveSynthIni();
   Timer2->stop();
   if (fmAbout)

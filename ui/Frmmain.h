@@ -168,6 +168,11 @@ public:
   void SetPollEnabled(bool on);
   void EnablePagerMenu(bool on); // the menu and its three items
   TLinkHost LinkHost;            // the link's way into the window
+  // A close request while an exchange runs is put off until it has ended: the program never
+  // ends in the middle of a write. True when the request was put off.
+  bool PutOffCloseDuringExchange();
+  void ExchangeEnded(); // carries out a close request that was put off
+  bool CloseWhenIdle = false;
 
   // ---- Synthesizer (synth_handlers.cpp) ----------------------------------------------------
   void WireSynth();

@@ -65,35 +65,32 @@ void TfmMain::cboPortClick(QObject*) {
 
 void TfmMain::btnLinkClick(QObject*) {
   LinkEncoder(Process.Link, LinkHost);
+  ExchangeEnded();
 }
 
 void TfmMain::Timer2Timer() {
-  TLinkState& link = Process.Link;
-  // A tick that arrives while an exchange (or one of its message boxes) is under way waits
-  // for the next one, without serving events from inside that exchange's wait.
-  if (link.Busy)
+  const TPollResult result = PresencePoll(Process.Link, LinkHost);
+  switch (result.Outcome) {
+  case TPollOutcome::Busy:
+  case TPollOutcome::Unchanged:
     return;
-  QCoreApplication::processEvents();
-  switch (PresencePoll(link, LinkHost)) {
-  case TPollResult::Busy:
-  case TPollResult::Unchanged:
-    return;
-  case TPollResult::Present:
+  case TPollOutcome::Present:
     PageControl1->setVisible(true);
     EnablePagerMenu(true);
     mnuOpen->setEnabled(true);
-    SetStatusText(2, QString::fromStdString(IdentificationLine(link.Identification)));
+    SetStatusText(2, QString::fromStdString(IdentificationLine(Process.Link.Identification)));
     break;
-  case TPollResult::Absent:
+  case TPollOutcome::Absent:
     groupKeyDefine->move(groupKeyDefine->x(), GroupBox1->geometry().bottom() + 1 + 10);
     PageControl1->setVisible(true);
-    SetStatusText(1, " The KX470U is not responding !");
+    SetStatusText(1, QString::fromStdString(result.Status));
     SetStatusText(2, "");
     lblPID->setText("");
     EnablePagerMenu(false);
     break;
   }
   SetPollEnabled(true);
+  ExchangeEnded();
 }
 
 void TfmMain::mnuReadClick(QObject*) {
@@ -102,6 +99,7 @@ void TfmMain::mnuReadClick(QObject*) {
     RenderImage();
     Rendering = false;
   });
+  ExchangeEnded();
 }
 
 void TfmMain::mnuWriteClick(QObject*) {
@@ -110,8 +108,26 @@ void TfmMain::mnuWriteClick(QObject*) {
   // The control being edited stores its value before anything is sent.
   FocusNull();
   WriteEncoder(Process.Link, LinkHost, Image);
+  ExchangeEnded();
 }
 
 void TfmMain::mnuVerfyClick(QObject*) {
   VerifyEncoder(Process.Link, LinkHost, Image);
+  ExchangeEnded();
+}
+
+bool TfmMain::PutOffCloseDuringExchange() {
+  if (!Process.Link.Busy)
+    return false;
+  CloseWhenIdle = true;
+  return true;
+}
+
+void TfmMain::ExchangeEnded() {
+  // A handler refused because another exchange runs ends here too; only the outermost one
+  // may close.
+  if (CloseWhenIdle && !Process.Link.Busy) {
+    CloseWhenIdle = false;
+    close();
+  }
 }

@@ -5,31 +5,10 @@
 
 #include <chrono>
 #include <ctime>
+#include <deque>
 #include <gtest/gtest.h>
 
 namespace {
-
-using TBytes = std::vector<std::uint8_t>;
-
-TBytes WithSum(TBytes bytes) {
-  unsigned sum = 0;
-  for (auto b : bytes)
-    sum += b;
-  bytes.push_back(static_cast<std::uint8_t>(sum >> 8));
-  bytes.push_back(static_cast<std::uint8_t>(sum));
-  return bytes;
-}
-
-TBytes Reply(std::uint8_t status) {
-  return WithSum({0x11, 0x22, 0x33, 0x44, 0x55, status});
-}
-
-// A data frame of `type` with a payload of `length` bytes and a good sum.
-TBytes Frame(std::uint8_t header, std::uint8_t type, std::size_t length, std::uint8_t fill = 0x5A) {
-  TBytes frame{header, static_cast<std::uint8_t>(header ^ 0xFF), type, 0x00, 0x00};
-  frame.resize(5 + length, fill);
-  return WithSum(frame);
-}
 
 class TProtocol : public ::testing::Test {
 protected:
@@ -40,7 +19,16 @@ protected:
     host.EnableLinkButton = [this](bool on) { linkButton = on; };
     host.DispatchEvents = [this] { ++dispatched; };
     host.SetProgress = [this](int position) { progress.push_back(position); };
+    port.Answer = [this](const TBytes&) {
+      if (answers.empty())
+        return;
+      const TBytes answer = answers.front();
+      answers.pop_front();
+      port.Arrive(answer);
+    };
   }
+  // The encoder's answer to the next frame sent: it arrives the moment the frame is out.
+  void Answer(const TBytes& bytes) { answers.push_back(bytes); }
   bool Command(std::uint8_t code = kIdentify) {
     return SendCommand(link, host, code, 0xFF, 0xFF, 0xFF, nullptr, 0);
   }
@@ -62,6 +50,7 @@ protected:
   std::vector<int> progress;
   TBytes buffer;
   std::size_t length = 0;
+  std::deque<TBytes> answers;
 };
 
 TEST(CommandFrames, AreByteExact) {
@@ -235,20 +224,60 @@ TEST_F(TProtocol, ReplyTimeOutIs101PollsOf5Milliseconds) {
   EXPECT_EQ(port.Clock, 8 * 500000);
 
   port.Waits.clear();
+  port.Discards = 0;
   dispatched = 0;
-  port.Arrive({0x11, 0x22, 0x33}); // three bytes, then one too late
+  Answer({0x11, 0x22, 0x33}); // three bytes, then one too late
   port.Arrive({0x44}, 500001);
   linkButton = false;
   EXPECT_FALSE(Command());
   EXPECT_EQ(port.Waits, std::vector<std::uint32_t>(101, 5000));
   EXPECT_EQ(dispatched, 101);
-  EXPECT_EQ(port.Discards, 1);
+  EXPECT_EQ(port.Discards, 2) << "before the command went out, and at the time-out";
   EXPECT_EQ(link.StatusText, "Read Timeout !");
   EXPECT_EQ(panels[1], "") << "panel 1 stays empty";
 }
 
+TEST_F(TProtocol, PollsLastTheirIntervalWhenThePortWakesEarly) {
+  // A hung-up line, or a signal, ends every wait at once; each poll still lasts its interval,
+  // so the limits hold poll by poll instead of running out in a busy loop.
+  port.WakeEarlyAfter = 1000;
+  EXPECT_FALSE(Command());
+  EXPECT_EQ(dispatched, 101) << "polls of the reply";
+  EXPECT_EQ(port.Clock, 101 * 5000);
+  EXPECT_EQ(port.Pauses, std::vector<std::int64_t>(101, 4000)) << "each poll made up its rest";
+  EXPECT_EQ(link.StatusText, "Read Timeout !");
+
+  dispatched = 0;
+  port.Clock = 0;
+  EXPECT_FALSE(Receive());
+  EXPECT_EQ(dispatched, 301) << "polls of a frame byte";
+  EXPECT_EQ(port.Clock, 301 * 10000);
+
+  // The count still starts afresh for every byte: each may take 300 polls.
+  const TBytes frame = Frame(0x20, 3, 0);
+  port.Clock = 0;
+  port.Trickle(frame, 300 * 10000);
+  ASSERT_TRUE(Receive());
+  EXPECT_EQ(Stored(), frame);
+  EXPECT_EQ(port.Clock, 7 * 3000000);
+  port.Clock = 0;
+  port.Trickle(Reply(1), 100 * 5000);
+  EXPECT_TRUE(Command());
+  EXPECT_EQ(port.Clock, 8 * 500000);
+}
+
+TEST_F(TProtocol, WhatWaitsBeforeACommandIsDiscarded) {
+  // The frame of an exchange that timed out came in after all; the next command must not take
+  // it for its reply.
+  port.Arrive(Frame(0x40, 2, 256));
+  Answer(Reply(1));
+  EXPECT_TRUE(Command(kReadBlock));
+  EXPECT_EQ(port.Discards, 1);
+  EXPECT_EQ(link.StatusText, "Receiver OK");
+}
+
 TEST_F(TProtocol, SendCommandSendsOneFrameAndReadsTheStatus) {
-  port.Arrive(Reply(1));
+  Answer(Reply(1));
   EXPECT_TRUE(Command(kIdentify));
   EXPECT_EQ(port.Sent, (TBytes{0x20, 0xDF, 0xFF, 0xFF, 0xFF, 0x03, 0xFC}));
   EXPECT_EQ(panels[1], "Receiver OK");
@@ -256,7 +285,7 @@ TEST_F(TProtocol, SendCommandSendsOneFrameAndReadsTheStatus) {
   EXPECT_TRUE(port.Waits.empty()) << "no wait while bytes are waiting";
 
   port.Sent.clear();
-  port.Arrive(Reply(1));
+  Answer(Reply(1));
   TBytes payload(256, 0xA5);
   EXPECT_TRUE(SendCommand(link, host, kWriteBlock, 0x02, 3, 0x08, payload.data(), payload.size()));
   EXPECT_EQ(port.Sent, BuildCommandFrame(kWriteBlock, 0x02, 3, 0x08, payload.data(), 256));
@@ -265,27 +294,31 @@ TEST_F(TProtocol, SendCommandSendsOneFrameAndReadsTheStatus) {
 TEST_F(TProtocol, StatusCodesOtherThan1Fail) {
   for (std::uint8_t code = 2; code <= 9; ++code) {
     linkButton = false;
-    port.Arrive(Reply(code));
+    Answer(Reply(code));
     EXPECT_FALSE(Command()) << int(code);
     EXPECT_EQ(panels[1], StatusText(code));
     EXPECT_EQ(link.StatusText, StatusText(code));
     EXPECT_EQ(linkButton, code == 6 || code == 7) << int(code);
   }
-  // Codes without a text leave the previous one, and panel 1 shows it again.
+  // Codes without a text are named instead of leaving the previous text, which could read as
+  // success ("Receiver OK") or be empty.
+  Answer(Reply(1));
+  EXPECT_TRUE(Command());
   for (const std::uint8_t code : {0, 10, 255}) {
-    port.Arrive(Reply(code));
-    panels[1] = "cleared";
+    Answer(Reply(code));
     EXPECT_FALSE(Command());
-    EXPECT_EQ(panels[1], "Command Timeout");
-    EXPECT_EQ(link.StatusText, "Command Timeout");
+    const std::string named = "Unknown status code " + std::to_string(code) + " !";
+    EXPECT_EQ(link.StatusText, named);
+    EXPECT_EQ(panels[1], named);
   }
+  EXPECT_EQ(StatusMessage(7), "Data Not Ready. Re-Link, Please !");
 }
 
 TEST_F(TProtocol, AReplyWithABadChecksumFails) {
   for (const std::size_t at : {6u, 7u}) {
     TBytes reply = Reply(1);
     reply[at] ^= 0x01;
-    port.Arrive(reply);
+    Answer(reply);
     EXPECT_FALSE(Command());
     EXPECT_EQ(link.StatusText, "Checksum error !");
     EXPECT_EQ(panels[1], "") << "the status is not shown";

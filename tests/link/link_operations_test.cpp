@@ -313,7 +313,7 @@ TEST_F(TSimLink, ReadingWithoutALinkFailsAndKeepsTheImage) {
 
   // Opened at 19200 baud but never sent the entry sequence: the encoder refuses.
   messages.clear();
-  ASSERT_TRUE(OpenLinkPort(state, host, kLinkBaud, 0, false));
+  ASSERT_TRUE(OpenLinkPort(state, host, kLinkBaud, 0));
   EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Failed);
   EXPECT_EQ(messages, TTexts{"Pager not in programmer. Re-Link, Please !"});
   EXPECT_EQ(image.Bytes(), before);
@@ -324,19 +324,19 @@ TEST_F(TSimLink, OneExchangeAtATimeMessageBoxesIncluded) {
   TConfigImage image;
   image.Assign(Sample(5150));
   std::vector<TOutcome> refused;
-  std::vector<TPollResult> polls;
+  std::vector<TPollOutcome> polls;
   duringMessage = [&] {
     refused.push_back(LinkEncoder(state, host));
     refused.push_back(ReadEncoder(state, host, image, {}));
     refused.push_back(WriteEncoder(state, host, image));
     refused.push_back(VerifyEncoder(state, host, image));
-    polls.push_back(PresencePoll(state, host));
+    polls.push_back(PresencePoll(state, host).Outcome);
     EXPECT_FALSE(ProbeEncoder(state, host));
   };
   EXPECT_EQ(VerifyEncoder(state, host, image), TOutcome::Success);
   EXPECT_EQ(messages, TTexts{"Verify success !"}) << "no second exchange ran";
   EXPECT_EQ(refused, std::vector<TOutcome>(4, TOutcome::Refused));
-  EXPECT_EQ(polls, std::vector<TPollResult>{TPollResult::Busy});
+  EXPECT_EQ(polls, std::vector<TPollOutcome>{TPollOutcome::Busy});
   EXPECT_FALSE(state.Busy);
 }
 
@@ -364,29 +364,65 @@ TEST_F(TSimLink, APortInUseIsToldByTheLinkAndQuietlyByTheProbe) {
 TEST_F(TSimLink, PresencePollProbesOnlyWhenSomethingChanged) {
   Start();
   setenv("KX470_PORTS", sim->Path.c_str(), 1);
-  EXPECT_EQ(PresencePoll(state, host), TPollResult::Present);
+  EXPECT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Present);
   EXPECT_TRUE(state.EncoderPresent);
   EXPECT_EQ(state.LastPortCount, 1);
   EXPECT_FALSE(poll) << "the caller switches it on after showing the result";
-  EXPECT_EQ(PresencePoll(state, host), TPollResult::Unchanged);
+  EXPECT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Unchanged);
 
   const std::string missing = (dir / "unplugged").string();
   setenv("KX470_PORTS", (sim->Path + ":" + missing).c_str(), 1);
-  EXPECT_EQ(PresencePoll(state, host), TPollResult::Present) << "a new port: probe again";
+  EXPECT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Present) << "a new port: probe again";
   EXPECT_EQ(state.LastPortCount, 2);
 
   sim.reset();
   setenv("KX470_PORTS", missing.c_str(), 1);
-  EXPECT_EQ(PresencePoll(state, host), TPollResult::Absent);
+  EXPECT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Absent);
   EXPECT_FALSE(state.EncoderPresent);
   unsetenv("KX470_PORTS");
   EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(TSimLink, AFrameThatCameTooLateDoesNotSpoilTheNextRead) {
+  // The encoder stalls past the time-out before block 3's frame, then goes on and sends it.
+  Linked({"--image", SampleFile(2718), "--stall-block", "3", "--stall-time", "3500"});
+  TConfigImage image;
+  EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Failed);
+  EXPECT_EQ(messages, TTexts{"Read Timeout !"});
+  ASSERT_TRUE(state.Link.Port.WaitForInput(3000000)) << "the late frame never came";
+  messages.clear();
+  EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Success);
+  EXPECT_EQ(messages, TTexts{"Read Success"});
+  EXPECT_EQ(image.Bytes(), Sample(2718));
+}
+
+TEST_F(TSimLink, APulledCableOnAFixedPortLinksAgainWhenItIsBack) {
+  const std::string fixed = (dir / "ttyKX").string();
+  setenv("KX470_PORTS", fixed.c_str(), 1);
+  sim = std::make_unique<TSimProcess>(std::vector<std::string>{"--link", fixed});
+  ASSERT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Present);
+  sim.reset();
+  TConfigImage image;
+  EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Failed);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(IsPortFailure(messages[0])) << messages[0];
+  const TPollResult away = PresencePoll(state, host);
+  EXPECT_EQ(away.Outcome, TPollOutcome::Absent) << "the same single port, and still probed";
+  EXPECT_EQ(away.Status, " " + fixed + ": Error opening comm port. Port already in use?");
+
+  sim = std::make_unique<TSimProcess>(std::vector<std::string>{"--link", fixed});
+  EXPECT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Present);
+  EXPECT_TRUE(pager);
+  unsetenv("KX470_PORTS");
+  messages.clear();
+  EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Success);
+  EXPECT_EQ(messages, TTexts{"Read Success"});
+}
+
 TEST_F(TSimLink, APortFailureForgetsTheEncoder) {
   Start({"--hangup-after", "40"});
   setenv("KX470_PORTS", sim->Path.c_str(), 1);
-  ASSERT_EQ(PresencePoll(state, host), TPollResult::Present);
+  ASSERT_EQ(PresencePoll(state, host).Outcome, TPollOutcome::Present);
   unsetenv("KX470_PORTS");
   TConfigImage image;
   EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Failed);

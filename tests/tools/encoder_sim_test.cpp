@@ -536,6 +536,23 @@ TEST_F(EncoderSimTest, DropBlockSendsTheReplyButNoFrame) {
   EXPECT_EQ(Exchange(*port, ReadBlock(1), 263).size(), 271u);
 }
 
+TEST_F(EncoderSimTest, StallBlockHoldsItsFrameOnceAndTakesNothingInMeanwhile) {
+  Start({"--stall-block", "2", "--stall-time", "600"});
+  auto port = Enter();
+  port->Send(ReadBlock(2));
+  ExpectReply(port->Receive(8), 1);
+  EXPECT_TRUE(port->Quiet(250ms)) << "the frame is held back";
+  port->Send(ReadBlock(1)); // sent during the stall: answered only after the late frame
+  const TBytes late = port->Receive(263, 2000ms);
+  ExpectFrame(late, 0x40, 2, 256);
+  ExpectReply(port->Receive(8), 1);
+  ExpectFrame(port->Receive(263), 0x40, 2, 256);
+  // The encoder stalls once: the next ReadBlock 2 is answered at once, with the same block.
+  const TBytes again = Exchange(*port, ReadBlock(2), 263);
+  ASSERT_EQ(again.size(), 271u);
+  EXPECT_EQ(TBytes(again.begin() + 8, again.end()), late);
+}
+
 TEST_F(EncoderSimTest, BadImageChecksumOnlyTouchesTheStoredChecksum) {
   const TImageBytes source = RandomImage(8);
   WriteFile(FDir / "in.tbl", TBytes(source.begin(), source.end()));
@@ -653,6 +670,8 @@ TEST_F(EncoderSimTest, BadOptionsAreRefusedWithExitCodeTwo) {
       {"--user", "1.x"},
       {"--corrupt-block", "9"},
       {"--drop-block", "0"},
+      {"--stall-block", "9"},
+      {"--stall-time", "0"},
       {"--status", "-1"},
       {"--hangup-after", "0"},
       {"--pace=yes"},
@@ -671,10 +690,26 @@ TEST_F(EncoderSimTest, HelpNamesEveryOption) {
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{"--help"}, FDir / "sim.err");
   const std::string help = FSim->AllOutput();
   EXPECT_EQ(FSim->Stop(0), 0);
-  for (const char* option : {"--image", "--save", "--link", "--pace", "--pid", "--mcu", "--iap",
-                             "--user", "--corrupt-block", "--drop-block", "--bad-image-checksum",
-                             "--status", "--bad-reply-checksum", "--stray-byte", "--write-result",
-                             "--hangup-after", "--verbose", "100 ms"})
+  for (const char* option : {"--image",
+                             "--save",
+                             "--link",
+                             "--pace",
+                             "--pid",
+                             "--mcu",
+                             "--iap",
+                             "--user",
+                             "--corrupt-block",
+                             "--drop-block",
+                             "--bad-image-checksum",
+                             "--status",
+                             "--bad-reply-checksum",
+                             "--stray-byte",
+                             "--write-result",
+                             "--hangup-after",
+                             "--stall-block",
+                             "--stall-time",
+                             "--verbose",
+                             "100 ms"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

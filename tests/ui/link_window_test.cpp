@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -107,9 +109,13 @@ TEST_F(TLinkWindow, PollLinksAndTheFunctionKeysReadWriteAndVerify) {
 }
 
 TEST_F(TLinkWindow, WithoutAnEncoderThePagerKeysDoNothing) {
+  // The only port the poll may try is not there: panel 1 keeps saying so after the probe.
+  const QString missing = " " + QString::fromStdString((Directory / "no-such-port").string()) +
+                          ": Error opening comm port. Port already in use?";
   TfmMain& w = ShowWindow();
   EXPECT_FALSE(w.mnuPager->isEnabled()) << "disabled from the start";
-  ASSERT_TRUE(WaitFor([&] { return w.StatusText(1) == " The KX470U is not responding !"; }, 6000));
+  ASSERT_TRUE(WaitFor([&] { return w.StatusText(1) == missing; }, 6000))
+      << w.StatusText(1).toStdString();
   EXPECT_FALSE(w.mnuPager->isEnabled());
   for (QAction* item : {w.mnuRead, w.mnuWrite, w.mnuVerfy})
     EXPECT_FALSE(item->isEnabled());
@@ -125,7 +131,72 @@ TEST_F(TLinkWindow, WithoutAnEncoderThePagerKeysDoNothing) {
   QTest::qWait(50);
   EXPECT_TRUE(Messages.empty());
   EXPECT_EQ(w.Image.Bytes(), before) << "not even the checksum of a write was stored";
-  EXPECT_EQ(w.StatusText(1), " The KX470U is not responding !");
+  EXPECT_EQ(w.StatusText(1), missing);
+}
+
+TEST_F(TLinkWindow, APortThatStaysSilentIsNotResponding) {
+  int master = -1, slave = -1;
+  char name[128];
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  setenv("KX470_PORTS", name, 1);
+  TfmMain& w = ShowWindow();
+  EXPECT_TRUE(WaitFor([&] { return w.StatusText(1) == " The KX470U is not responding !"; }, 6000))
+      << w.StatusText(1).toStdString();
+  EXPECT_FALSE(w.mnuPager->isEnabled());
+  ::close(master);
+}
+
+TEST_F(TLinkWindow, AfterALostLinkThePollLinksAgainWithoutARestart) {
+  // A fixed port, as KX470_PORTS or a ttyS port gives it: the port count never changes.
+  const std::string fixed = (Directory / "ttyKX").string();
+  StartEncoder({"--link", fixed});
+  setenv("KX470_PORTS", fixed.c_str(), 1);
+  TfmMain& w = ShowLinked();
+  Sim.reset(); // the cable is pulled
+  QTest::keyClick(&w, Qt::Key_F3);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_TRUE(Messages[0].Text.startsWith("Serial port error ")) << Messages[0].Text.toStdString();
+  EXPECT_FALSE(w.mnuPager->isEnabled());
+  // From here the ticks are counted by hand.
+  w.Timer2->stop();
+
+  StartEncoder({"--link", fixed}); // plugged in again
+  setenv("KX470_PORTS", fixed.c_str(), 1);
+  int ticks = 0;
+  while (!w.mnuPager->isEnabled() && ticks < 2) {
+    w.Timer2Timer();
+    ++ticks;
+  }
+  EXPECT_TRUE(w.mnuPager->isEnabled()) << "not linked after " << ticks << " ticks";
+  EXPECT_EQ(w.StatusText(1), "Link Success");
+  w.Timer2->stop();
+  QTest::keyClick(&w, Qt::Key_F3);
+  ASSERT_TRUE(WaitFor([&] { return Messages.size() >= 2; }, 5000));
+  EXPECT_EQ(Messages[1].Text, "Read Success");
+}
+
+TEST_F(TLinkWindow, ACloseRequestDuringAWriteWaitsForItsEnd) {
+  // The encoder takes its time over block 5, well within the time-out.
+  StartEncoder({"--save", (Directory / "written.tbl").string(), "--stall-block", "5",
+                "--stall-time", "600"});
+  TfmMain& w = ShowLinked();
+  bool closedAtOnce = true, busyThen = false, shownThen = false;
+  QTimer::singleShot(200, &w, [&] {
+    busyThen = w.Process.Link.Busy;
+    closedAtOnce = w.close();
+    shownThen = w.isVisible();
+  });
+  QTest::keyClick(&w, Qt::Key_F4);
+  ASSERT_TRUE(WaitFor([&] { return !Messages.empty(); }, 5000));
+  EXPECT_TRUE(busyThen) << "the close request came in the middle of the write";
+  EXPECT_FALSE(closedAtOnce);
+  EXPECT_TRUE(shownThen);
+  EXPECT_EQ(MessageTexts(), std::vector<QString>{"Write Success"});
+  const auto written = ReadBytes("written.tbl");
+  EXPECT_TRUE(
+      std::equal(written.begin(), written.end(), w.Image.Bytes().begin(), w.Image.Bytes().end()));
+  EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }, 1000)) << "closed once the write ended";
 }
 
 TEST_F(TLinkWindow, AFailedReadRestoresTheWindowAndKeepsTheImage) {

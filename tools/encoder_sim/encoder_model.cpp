@@ -171,6 +171,12 @@ void TEncoderModel::Execute(TBytes& out) {
   }
 }
 
+std::optional<std::size_t> TEncoderModel::TakeStall() {
+  const std::optional<std::size_t> at = FStallAt;
+  FStallAt.reset();
+  return at;
+}
+
 void TEncoderModel::Reply(std::uint8_t status, TBytes& out) {
   // The first five bytes echo the command's header, which makes a log of the line readable.
   const std::size_t start = out.size();
@@ -189,6 +195,12 @@ void TEncoderModel::DataFrame(std::uint8_t type, const std::uint8_t* payload, st
   if (block != 0 && (FFaults.DropBlocks & BlockBit(block)) != 0) {
     Log("-> data frame for block " + std::to_string(block) + " withheld");
     return;
+  }
+  if (block != 0 && (FFaults.StallBlocks & ~FStalled & BlockBit(block)) != 0) {
+    FStalled |= BlockBit(block);
+    FStallAt = out.size();
+    Log("stalling " + std::to_string(FFaults.StallTime.count()) +
+        " ms before the data frame for block " + std::to_string(block));
   }
   if (FFaults.StrayByte)
     out.push_back(0x00);

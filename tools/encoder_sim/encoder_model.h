@@ -64,6 +64,10 @@ struct TFaults {
   bool BadReplyChecksum = false;
   bool StrayByte = false;
   std::optional<std::uint8_t> WriteResult; // result byte after block 8 instead of "Write OK"
+  // Blocks whose data frame (read or write) the encoder stalls before, once each: it sends and
+  // reads nothing for StallTime, then goes on where it stopped.
+  unsigned StallBlocks = 0;
+  std::chrono::milliseconds StallTime{4000};
 };
 
 // 16-bit sum of the bytes, as both frame kinds carry it.
@@ -84,6 +88,10 @@ public:
   // One byte from the tool, received while the line ran at `baud`. Whatever the encoder sends
   // in answer is appended to `out`.
   void Receive(std::uint8_t byte, int baud, TClock::time_point at, TBytes& out);
+
+  // Where in the answer of the latest Receive a stall begins: the bytes before it go out at
+  // once, the rest after the stall. Asking clears it.
+  std::optional<std::size_t> TakeStall();
 
   bool Entered() const { return FEntered; }
   const TImageBytes& Image() const { return FImage; }
@@ -109,6 +117,8 @@ private:
   TBytes FCommand;
   std::optional<TClock::time_point> FLastByte;
   unsigned FWrittenBlocks = 0; // blocks received since the last block 1
+  unsigned FStalled = 0;       // blocks already stalled before
+  std::optional<std::size_t> FStallAt;
 };
 
 } // namespace sim

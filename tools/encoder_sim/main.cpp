@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <unistd.h>
@@ -91,6 +92,8 @@ private:
   }
 
   bool ReadFromTool(std::string& error);
+  bool Feed(const std::uint8_t* bytes, std::size_t count, std::string& error);
+  bool EndStall(std::string& error);
   void HangUp();
 
   const sim::TSimOptions& FOptions;
@@ -99,6 +102,9 @@ private:
   sim::TPtyLine FLine;
   sim::TClock::time_point FStart;
   std::uint64_t FReceived = 0;
+  // A stall holds back the rest of an answer and the tool's bytes not yet taken in.
+  std::optional<sim::TClock::time_point> FStallEnd;
+  sim::TBytes FHeldOut, FHeldIn;
 };
 
 void TSimulator::HangUp() {
@@ -117,21 +123,46 @@ bool TSimulator::ReadFromTool(std::string& error) {
     error = std::string("read from the terminal: ") + std::strerror(errno);
     return false;
   }
+  return Feed(buffer, static_cast<std::size_t>(got), error);
+}
+
+bool TSimulator::Feed(const std::uint8_t* bytes, std::size_t count, std::string& error) {
   // The speed is taken as the bytes arrive: the tool changes it between the entry sequence and
   // the commands, with a pause in between that is long against this loop's reaction.
   const int baud = FLine.Baud();
   const auto now = sim::TClock::now();
   sim::TBytes out;
-  for (ssize_t i = 0; i < got; ++i) {
-    FModel.Receive(buffer[i], baud, now, out);
+  for (std::size_t i = 0; i < count; ++i) {
+    FModel.Receive(bytes[i], baud, now, out);
     ++FReceived;
     if (FOptions.HangupAfter && FReceived >= *FOptions.HangupAfter) {
       HangUp();
       return true;
     }
+    if (const std::optional<std::size_t> stall = FModel.TakeStall()) {
+      const auto split = out.begin() + static_cast<std::ptrdiff_t>(*stall);
+      FHeldOut.assign(split, out.end());
+      FHeldIn.assign(bytes + i + 1, bytes + count);
+      out.erase(split, out.end());
+      FStallEnd = now + FOptions.Faults.StallTime;
+      break;
+    }
   }
   FSender.Queue(out, now, baud);
   return FSender.Send(FLine.Master(), sim::TClock::now(), baud, error);
+}
+
+bool TSimulator::EndStall(std::string& error) {
+  FStallEnd.reset();
+  if (FOptions.Verbose)
+    Log("stall over");
+  const sim::TBytes in = std::move(FHeldIn);
+  FHeldIn.clear();
+  FSender.Queue(FHeldOut, sim::TClock::now(), FLine.Baud());
+  FHeldOut.clear();
+  if (!FSender.Send(FLine.Master(), sim::TClock::now(), FLine.Baud(), error))
+    return false;
+  return in.empty() || Feed(in.data(), in.size(), error);
 }
 
 int TSimulator::Run(const sigset_t& waitMask) {
@@ -142,10 +173,21 @@ int TSimulator::Run(const sigset_t& waitMask) {
       continue;
     }
     const auto now = sim::TClock::now();
-    pollfd fd{FLine.Master(), POLLIN, 0};
+    std::string error;
+    if (FStallEnd && now >= *FStallEnd) {
+      if (!EndStall(error)) {
+        Complain(error);
+        return kExitFailure;
+      }
+      continue;
+    }
+    // A stalled encoder takes nothing in; what it sent before the stall still goes out.
+    pollfd fd{FLine.Master(), static_cast<short>(FStallEnd ? 0 : POLLIN), 0};
     if (FSender.WantsWritable())
       fd.events |= POLLOUT;
-    const auto wait = FSender.Timeout(now);
+    auto wait = FSender.Timeout(now);
+    if (FStallEnd && (!wait || *FStallEnd - now < *wait))
+      wait = *FStallEnd - now;
     timespec timeout{};
     if (wait)
       timeout = ToTimespec(*wait);
@@ -156,7 +198,6 @@ int TSimulator::Run(const sigset_t& waitMask) {
       Complain(std::string("poll: ") + std::strerror(errno));
       return kExitFailure;
     }
-    std::string error;
     if ((fd.revents & POLLIN) != 0 && !ReadFromTool(error)) {
       Complain(error);
       return kExitFailure;

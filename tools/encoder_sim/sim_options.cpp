@@ -107,13 +107,21 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
         o.Identity.UserMajor = major;
         o.Identity.UserMinor = minor;
       }
-    } else if (name == "--corrupt-block" || name == "--drop-block") {
+    } else if (name == "--corrupt-block" || name == "--drop-block" || name == "--stall-block") {
       std::uint64_t block = 0;
       if (!takeValue(value) || !ParseNumber(value, 1, kBlockCount, block))
         return fail("option " + name + " needs a block number from 1 to " +
                     std::to_string(kBlockCount) + ", not \"" + value + "\"");
-      (name == "--corrupt-block" ? o.Faults.CorruptBlocks : o.Faults.DropBlocks) |= 1u
-                                                                                    << (block - 1);
+      unsigned& blocks = name == "--corrupt-block" ? o.Faults.CorruptBlocks
+                         : name == "--drop-block"  ? o.Faults.DropBlocks
+                                                   : o.Faults.StallBlocks;
+      blocks |= 1u << (block - 1);
+    } else if (name == "--stall-time") {
+      std::uint64_t milliseconds = 0;
+      if (!takeValue(value) || !ParseNumber(value, 1, 600000, milliseconds))
+        return fail("option --stall-time needs milliseconds from 1 to 600000, not \"" + value +
+                    "\"");
+      o.Faults.StallTime = std::chrono::milliseconds(milliseconds);
     } else if (name == "--hangup-after") {
       std::uint64_t count = 0;
       if (!takeValue(value) ||
@@ -161,6 +169,10 @@ Faults (each may be combined with the others):
   --corrupt-block N    the data frame answering block N (read or write) has a wrong checksum;
                        may be given more than once
   --drop-block N       no data frame for block N (the reply is still sent); may be repeated
+  --stall-block N      before the data frame for block N (read or write), the first time
+                       only, stop for --stall-time: send nothing and read nothing, then go on
+                       where it stopped; may be repeated
+  --stall-time MS      how long a stall lasts (default 4000 ms, past the tool's 3 s time-out)
   --bad-image-checksum the image served by ReadBlock has a wrong checksum in bytes 0x7FC-0x7FF
   --status CODE        answer every command with status CODE and, unless CODE is 1, send no
                        data frame and carry out nothing
