@@ -67,13 +67,19 @@ int main(int argc, char** argv) {
   };
   CompleteHost(host);
   // Bytes on the wire: commands, 8-byte replies, data frames.
-  const double entry = 5 * kByte9600 + 0.2;
-  const double linkWire = entry + (7 + 8 + 71) * kByte19200;
-  const double readWire = 8 * (7 + 8 + 263) * kByte19200;
-  const double writeWire = 8 * (263 + 8 + 8) * kByte19200;
-  const double linkPaced = 0.2 + (8 + 71) * kByte19200;
-  const double readPaced = 8 * (8 + 263) * kByte19200;
-  const double writePaced = 8 * (8 + 8) * kByte19200;
+  constexpr double kCommand = kFrameOverhead, kReply = kReplyLength;
+  constexpr double kIdentFrame = kIdentificationSize + kFrameOverhead;
+  constexpr double kBlockFrame = kBlockSize + kFrameOverhead;
+  constexpr double kResultFrame = 1 + kFrameOverhead;
+  constexpr double kBlocks = kBlockCount;
+  const double entryWait = static_cast<double>(kEntryWaitMicroseconds) * 1e-6;
+  const double entry = sizeof kEntrySequence * kByte9600 + entryWait;
+  const double linkWire = entry + (kCommand + kReply + kIdentFrame) * kByte19200;
+  const double readWire = kBlocks * (kCommand + kReply + kBlockFrame) * kByte19200;
+  const double writeWire = kBlocks * (kBlockFrame + kReply + kResultFrame) * kByte19200;
+  const double linkPaced = entryWait + (kReply + kIdentFrame) * kByte19200;
+  const double readPaced = kBlocks * (kReply + kBlockFrame) * kByte19200;
+  const double writePaced = kBlocks * (kReply + kResultFrame) * kByte19200;
   TConfigImage image;
   for (int round = 0; round < rounds && ok; ++round) {
     std::printf("round %d\n", round + 1);

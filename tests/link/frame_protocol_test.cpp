@@ -63,11 +63,11 @@ TEST(CommandFrames, AreByteExact) {
     block[i] = static_cast<std::uint8_t>(i);
   const TBytes write = BuildCommandFrame(kWriteBlock, 0x02, 0x08, 0x08, block.data(), block.size());
   ASSERT_EQ(write.size(), 263u);
-  EXPECT_EQ(TBytes(write.begin(), write.begin() + 5), (TBytes{0x30, 0xCF, 0x02, 0x08, 0x08}));
-  EXPECT_EQ(TBytes(write.begin() + 5, write.begin() + 261), block);
+  const auto payload = write.begin() + kFramePayloadOffset;
+  EXPECT_EQ(TBytes(write.begin(), payload), (TBytes{0x30, 0xCF, 0x02, 0x08, 0x08}));
+  EXPECT_EQ(TBytes(payload, payload + 256), block);
   // 0x30 + 0xCF + 2 + 8 + 8 + (0 + 1 + ... + 255) = 0x8091
-  EXPECT_EQ(write[261], 0x80);
-  EXPECT_EQ(write[262], 0x91);
+  EXPECT_EQ(TBytes(payload + 256, write.end()), (TBytes{0x80, 0x91}));
 }
 
 TEST(CommandFrames, ChecksumsWrapAt16Bits) {

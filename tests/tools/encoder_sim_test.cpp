@@ -33,6 +33,16 @@ namespace {
 const char* const kSimulator = KX470_BINARY_DIR "/tools/encoder_sim/kx470-sim";
 const TBytes kEntry = {0x3B, 0x8E, 0x41, 0xC7, 0x29};
 
+// The frames as the tool sees them on its end of the cable.
+constexpr std::size_t kReplySize = 8;     // every answer starts with the 8-byte reply
+constexpr std::size_t kStatusOffset = 5;  // the reply's status
+constexpr std::size_t kTypeOffset = 2;    // a data frame's type
+constexpr std::size_t kPayloadOffset = 5; // a frame's payload, after its five header bytes
+constexpr std::size_t kFrameOverhead = 7; // the header and the checksum around the payload
+constexpr std::size_t kIdentFrameSize = 64 + kFrameOverhead;
+constexpr std::size_t kBlockFrameSize = kBlockSize + kFrameOverhead;
+constexpr std::size_t kResultFrameSize = 1 + kFrameOverhead;
+
 std::uint16_t Sum(const TBytes& bytes, std::size_t from, std::size_t to) {
   unsigned sum = 0;
   for (std::size_t i = from; i < to; ++i)
@@ -55,13 +65,13 @@ bool SumOk(const TBytes& bytes) {
 
 TBytes Command(std::uint8_t code, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3,
                const TBytes& payload = {}) {
-  TBytes frame(5 + payload.size());
+  TBytes frame(kPayloadOffset + payload.size());
   frame[0] = code;
   frame[1] = static_cast<std::uint8_t>(code ^ 0xFF);
   frame[2] = p1;
   frame[3] = p2;
   frame[4] = p3;
-  std::copy(payload.begin(), payload.end(), frame.begin() + 5);
+  std::copy(payload.begin(), payload.end(), frame.begin() + kPayloadOffset);
   AppendSum(frame);
   return frame;
 }
@@ -79,17 +89,17 @@ TBytes WriteBlock(int b, const TImageBytes& image) {
 
 // The reply the encoder must give: bytes 0..4 are free, so they are taken from the reply itself.
 void ExpectReply(const TBytes& reply, std::uint8_t status) {
-  ASSERT_EQ(reply.size(), 8u);
-  EXPECT_EQ(reply[5], status);
+  ASSERT_EQ(reply.size(), kReplySize);
+  EXPECT_EQ(reply[kStatusOffset], status);
   EXPECT_TRUE(SumOk(reply)) << "reply checksum";
 }
 
 void ExpectFrame(const TBytes& frame, std::uint8_t header, std::uint8_t type,
                  std::size_t payloadLength) {
-  ASSERT_EQ(frame.size(), payloadLength + 7);
+  ASSERT_EQ(frame.size(), payloadLength + kFrameOverhead);
   EXPECT_EQ(frame[0], header);
   EXPECT_EQ(frame[1], header ^ 0xFF);
-  EXPECT_EQ(frame[2], type);
+  EXPECT_EQ(frame[kTypeOffset], type);
   EXPECT_TRUE(SumOk(frame)) << "frame checksum";
 }
 
@@ -294,17 +304,18 @@ protected:
   // One command and the whole answer: the reply, then a frame of `frameLength` bytes.
   static TBytes Exchange(TTestPort& port, const TBytes& command, std::size_t frameLength) {
     port.Send(command);
-    return port.Receive(8 + frameLength);
+    return port.Receive(kReplySize + frameLength);
   }
 
   static TImageBytes ReadImage(TTestPort& port) {
     TImageBytes image{};
     for (int b = 1; b <= kBlockCount; ++b) {
-      const TBytes answer = Exchange(port, ReadBlock(b), 263);
-      EXPECT_EQ(answer.size(), 8u + 263u) << "block " << b;
-      if (answer.size() != 8u + 263u)
+      const TBytes answer = Exchange(port, ReadBlock(b), kBlockFrameSize);
+      EXPECT_EQ(answer.size(), kReplySize + kBlockFrameSize) << "block " << b;
+      if (answer.size() != kReplySize + kBlockFrameSize)
         return image;
-      std::copy_n(answer.begin() + 8 + 5, kBlockSize, image.begin() + (b - 1) * kBlockSize);
+      std::copy_n(answer.begin() + kReplySize + kPayloadOffset, kBlockSize,
+                  image.begin() + (b - 1) * kBlockSize);
     }
     return image;
   }
@@ -317,21 +328,22 @@ protected:
 TEST_F(EncoderSimTest, IdentifyAnswersWithReplyAndIdentificationFrame) {
   ASSERT_FALSE(Start({"--pid", "10", "--mcu", "3", "--iap", "2.5", "--user", "1.27"}).empty());
   auto port = Enter();
-  const TBytes answer = Exchange(*port, Identify(), 71);
+  const TBytes answer = Exchange(*port, Identify(), kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
-  const TBytes frame(answer.begin() + 8, answer.end());
+  ExpectReply(TBytes(answer.begin(), answer.begin() + kReplySize), 1);
+  const TBytes frame(answer.begin() + kReplySize, answer.end());
   ExpectFrame(frame, 0x20, 1, 64);
-  EXPECT_EQ(TBytes(frame.begin() + 5, frame.begin() + 11), (TBytes{10, 3, 2, 5, 1, 27}));
+  EXPECT_EQ(TBytes(frame.begin() + kPayloadOffset, frame.begin() + kPayloadOffset + 6),
+            (TBytes{10, 3, 2, 5, 1, 27}));
   EXPECT_TRUE(port->Quiet()) << "nothing may follow the frame";
 }
 
 TEST_F(EncoderSimTest, IdentifyDefaultsToProductEight) {
   Start();
   auto port = Enter();
-  const TBytes answer = Exchange(*port, Identify(), 71);
+  const TBytes answer = Exchange(*port, Identify(), kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  EXPECT_EQ(answer[8 + 5], 8);
+  EXPECT_EQ(answer[kReplySize + kPayloadOffset], 8);
 }
 
 TEST_F(EncoderSimTest, ServesTheBuiltInImageWithItsChecksumStored) {
@@ -352,13 +364,14 @@ TEST_F(EncoderSimTest, ReadBlockFramesCarryTheImageFile) {
   Start({"--image", (FDir / "in.tbl").string()});
   auto port = Enter();
   for (int b = 1; b <= kBlockCount; ++b) {
-    const TBytes answer = Exchange(*port, ReadBlock(b), 263);
-    ASSERT_EQ(answer.size(), 271u);
-    ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
-    const TBytes frame(answer.begin() + 8, answer.end());
+    const TBytes answer = Exchange(*port, ReadBlock(b), kBlockFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kBlockFrameSize);
+    ExpectReply(TBytes(answer.begin(), answer.begin() + kReplySize), 1);
+    const TBytes frame(answer.begin() + kReplySize, answer.end());
     ExpectFrame(frame, 0x40, 2, 256);
-    EXPECT_TRUE(
-        std::equal(frame.begin() + 5, frame.begin() + 261, source.begin() + (b - 1) * kBlockSize))
+    EXPECT_TRUE(std::equal(frame.begin() + kPayloadOffset,
+                           frame.begin() + kPayloadOffset + kBlockSize,
+                           source.begin() + (b - 1) * kBlockSize))
         << "block " << b;
   }
 }
@@ -369,12 +382,12 @@ TEST_F(EncoderSimTest, WrittenBlocksAreReadBackAndSavedOnlyAfterAllEight) {
   auto port = Enter();
   const TImageBytes written = RandomImage(2);
   for (int b = 1; b <= kBlockCount; ++b) {
-    const TBytes answer = Exchange(*port, WriteBlock(b, written), 8);
-    ASSERT_EQ(answer.size(), 16u) << "block " << b;
-    ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
-    const TBytes frame(answer.begin() + 8, answer.end());
+    const TBytes answer = Exchange(*port, WriteBlock(b, written), kResultFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kResultFrameSize) << "block " << b;
+    ExpectReply(TBytes(answer.begin(), answer.begin() + kReplySize), 1);
+    const TBytes frame(answer.begin() + kReplySize, answer.end());
     ExpectFrame(frame, 0x30, 4, 1);
-    EXPECT_EQ(frame[5], 3) << "Write OK after block " << b;
+    EXPECT_EQ(frame[kPayloadOffset], 3) << "Write OK after block " << b;
     if (b < kBlockCount) {
       EXPECT_FALSE(fs::exists(saved)) << "saved after only " << b << " blocks";
     }
@@ -385,7 +398,8 @@ TEST_F(EncoderSimTest, WrittenBlocksAreReadBackAndSavedOnlyAfterAllEight) {
   // A second write that stops half-way leaves the saved file alone.
   const TImageBytes second = RandomImage(3);
   for (int b = 1; b <= 4; ++b)
-    ASSERT_EQ(Exchange(*port, WriteBlock(b, second), 8).size(), 16u);
+    ASSERT_EQ(Exchange(*port, WriteBlock(b, second), kResultFrameSize).size(),
+              kReplySize + kResultFrameSize);
   EXPECT_EQ(ReadFile(saved), TBytes(written.begin(), written.end()));
 }
 
@@ -394,9 +408,9 @@ TEST_F(EncoderSimTest, FailedSaveReportsWriteFail) {
   auto port = Enter();
   const TImageBytes written = RandomImage(4);
   for (int b = 1; b <= kBlockCount; ++b) {
-    const TBytes answer = Exchange(*port, WriteBlock(b, written), 8);
-    ASSERT_EQ(answer.size(), 16u);
-    EXPECT_EQ(answer[8 + 5], b == kBlockCount ? 4 : 3) << "block " << b;
+    const TBytes answer = Exchange(*port, WriteBlock(b, written), kResultFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kResultFrameSize);
+    EXPECT_EQ(answer[kReplySize + kPayloadOffset], b == kBlockCount ? 4 : 3) << "block " << b;
   }
   EXPECT_NE(Errors().find("cannot save"), std::string::npos) << Errors();
 }
@@ -405,7 +419,7 @@ TEST_F(EncoderSimTest, CommandsBeforeTheEntrySequenceGetStatusSix) {
   Start();
   TTestPort port(FPath, B19200);
   port.Send(Identify());
-  const TBytes reply = port.Receive(8);
+  const TBytes reply = port.Receive(kReplySize);
   ExpectReply(reply, 6);
   EXPECT_TRUE(port.Quiet());
 }
@@ -420,12 +434,12 @@ TEST_F(EncoderSimTest, EntrySequenceCountsOnlyAtNineThousandSixHundred) {
   {
     TTestPort port(FPath, B19200);
     port.Send(Identify());
-    ExpectReply(port.Receive(8), 6);
+    ExpectReply(port.Receive(kReplySize), 6);
   }
   auto port = Enter();
-  const TBytes answer = Exchange(*port, Identify(), 71);
+  const TBytes answer = Exchange(*port, Identify(), kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  EXPECT_EQ(answer[5], 1);
+  EXPECT_EQ(answer[kStatusOffset], 1);
 }
 
 TEST_F(EncoderSimTest, CommandsAreUnderstoodOnlyAtNineteenThousandTwoHundred) {
@@ -443,9 +457,9 @@ TEST_F(EncoderSimTest, StaysInTheProgrammerAcrossReopenedPorts) {
   Enter();
   for (int i = 0; i < 3; ++i) {
     TTestPort port(FPath, B19200);
-    const TBytes answer = Exchange(port, ReadBlock(i + 1), 263);
-    ASSERT_EQ(answer.size(), 271u) << "attempt " << i;
-    EXPECT_EQ(answer[5], 1);
+    const TBytes answer = Exchange(port, ReadBlock(i + 1), kBlockFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kBlockFrameSize) << "attempt " << i;
+    EXPECT_EQ(answer[kStatusOffset], 1);
   }
 }
 
@@ -455,7 +469,7 @@ TEST_F(EncoderSimTest, BadCommandChecksumGetsStatusTwoAndNoFrame) {
   TBytes command = ReadBlock(1);
   command.back() ^= 0x01;
   port->Send(command);
-  ExpectReply(port->Receive(8), 2);
+  ExpectReply(port->Receive(kReplySize), 2);
   EXPECT_TRUE(port->Quiet());
 
   // A write with a damaged payload is not stored.
@@ -463,7 +477,7 @@ TEST_F(EncoderSimTest, BadCommandChecksumGetsStatusTwoAndNoFrame) {
   TBytes write = WriteBlock(1, image);
   write[100] ^= 0x40;
   port->Send(write);
-  ExpectReply(port->Receive(8), 2);
+  ExpectReply(port->Receive(kReplySize), 2);
   EXPECT_TRUE(port->Quiet());
   TConfigImage expected;
   expected.StoreChecksum();
@@ -481,7 +495,7 @@ TEST_F(EncoderSimTest, UnknownCommandsAndBadBlocksGetStatusEight) {
                         Command(0x30, 0x02, 0x09, 0x08, TBytes(256, 0x11))};
   for (const TBytes& command : bad) {
     port->Send(command);
-    ExpectReply(port->Receive(8), 8);
+    ExpectReply(port->Receive(kReplySize), 8);
     EXPECT_TRUE(port->Quiet(150ms)) << "a data frame followed a refused command";
   }
 }
@@ -493,34 +507,36 @@ TEST_F(EncoderSimTest, ResynchronisesAfterGarbageAndSilence) {
   TBytes garbage = {0x00, 0x40, 0x40, 0x13, 0x55};
   TBytes command = Identify();
   garbage.insert(garbage.end(), command.begin(), command.end());
-  const TBytes answer = Exchange(*port, garbage, 71);
+  const TBytes answer = Exchange(*port, garbage, kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  EXPECT_EQ(answer[5], 1);
+  EXPECT_EQ(answer[kStatusOffset], 1);
 
   // An unfinished command is given up after a silence, and the next one is read afresh.
   port->Send({0x40, 0xBF, 0x02});
   std::this_thread::sleep_for(200ms);
-  const TBytes read = Exchange(*port, ReadBlock(2), 263);
-  ASSERT_EQ(read.size(), 271u);
-  EXPECT_EQ(read[5], 1);
-  EXPECT_EQ(read[8 + 2], 2);
-  EXPECT_TRUE(SumOk(TBytes(read.begin() + 8, read.end())));
+  const TBytes read = Exchange(*port, ReadBlock(2), kBlockFrameSize);
+  ASSERT_EQ(read.size(), kReplySize + kBlockFrameSize);
+  EXPECT_EQ(read[kStatusOffset], 1);
+  EXPECT_EQ(read[kReplySize + kTypeOffset], 2);
+  EXPECT_TRUE(SumOk(TBytes(read.begin() + kReplySize, read.end())));
 }
 
 TEST_F(EncoderSimTest, CorruptBlockSpoilsOnlyThatBlocksFrame) {
   Start({"--corrupt-block", "3"});
   auto port = Enter();
   for (int b = 2; b <= 4; ++b) {
-    const TBytes answer = Exchange(*port, ReadBlock(b), 263);
-    ASSERT_EQ(answer.size(), 271u);
-    ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
-    EXPECT_EQ(SumOk(TBytes(answer.begin() + 8, answer.end())), b != 3) << "read block " << b;
+    const TBytes answer = Exchange(*port, ReadBlock(b), kBlockFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kBlockFrameSize);
+    ExpectReply(TBytes(answer.begin(), answer.begin() + kReplySize), 1);
+    EXPECT_EQ(SumOk(TBytes(answer.begin() + kReplySize, answer.end())), b != 3)
+        << "read block " << b;
   }
   const TImageBytes image = RandomImage(6);
   for (int b = 2; b <= 4; ++b) {
-    const TBytes answer = Exchange(*port, WriteBlock(b, image), 8);
-    ASSERT_EQ(answer.size(), 16u);
-    EXPECT_EQ(SumOk(TBytes(answer.begin() + 8, answer.end())), b != 3) << "write block " << b;
+    const TBytes answer = Exchange(*port, WriteBlock(b, image), kResultFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kResultFrameSize);
+    EXPECT_EQ(SumOk(TBytes(answer.begin() + kReplySize, answer.end())), b != 3)
+        << "write block " << b;
   }
 }
 
@@ -528,29 +544,29 @@ TEST_F(EncoderSimTest, DropBlockSendsTheReplyButNoFrame) {
   Start({"--drop-block", "2"});
   auto port = Enter();
   port->Send(ReadBlock(2));
-  ExpectReply(port->Receive(8), 1);
+  ExpectReply(port->Receive(kReplySize), 1);
   EXPECT_TRUE(port->Quiet());
   port->Send(WriteBlock(2, RandomImage(7)));
-  ExpectReply(port->Receive(8), 1);
+  ExpectReply(port->Receive(kReplySize), 1);
   EXPECT_TRUE(port->Quiet());
-  EXPECT_EQ(Exchange(*port, ReadBlock(1), 263).size(), 271u);
+  EXPECT_EQ(Exchange(*port, ReadBlock(1), kBlockFrameSize).size(), kReplySize + kBlockFrameSize);
 }
 
 TEST_F(EncoderSimTest, StallBlockHoldsItsFrameOnceAndTakesNothingInMeanwhile) {
   Start({"--stall-block", "2", "--stall-time", "600"});
   auto port = Enter();
   port->Send(ReadBlock(2));
-  ExpectReply(port->Receive(8), 1);
+  ExpectReply(port->Receive(kReplySize), 1);
   EXPECT_TRUE(port->Quiet(250ms)) << "the frame is held back";
   port->Send(ReadBlock(1)); // sent during the stall: answered only after the late frame
-  const TBytes late = port->Receive(263, 2000ms);
+  const TBytes late = port->Receive(kBlockFrameSize, 2000ms);
   ExpectFrame(late, 0x40, 2, 256);
-  ExpectReply(port->Receive(8), 1);
-  ExpectFrame(port->Receive(263), 0x40, 2, 256);
+  ExpectReply(port->Receive(kReplySize), 1);
+  ExpectFrame(port->Receive(kBlockFrameSize), 0x40, 2, 256);
   // The encoder stalls once: the next ReadBlock 2 is answered at once, with the same block.
-  const TBytes again = Exchange(*port, ReadBlock(2), 263);
-  ASSERT_EQ(again.size(), 271u);
-  EXPECT_EQ(TBytes(again.begin() + 8, again.end()), late);
+  const TBytes again = Exchange(*port, ReadBlock(2), kBlockFrameSize);
+  ASSERT_EQ(again.size(), kReplySize + kBlockFrameSize);
+  EXPECT_EQ(TBytes(again.begin() + kReplySize, again.end()), late);
 }
 
 TEST_F(EncoderSimTest, BadImageChecksumOnlyTouchesTheStoredChecksum) {
@@ -568,7 +584,7 @@ TEST_F(EncoderSimTest, ForcedStatusAnswersEveryCommandWithoutFrame) {
   auto port = Enter();
   for (const TBytes& command : {Identify(), ReadBlock(1), WriteBlock(1, RandomImage(9))}) {
     port->Send(command);
-    ExpectReply(port->Receive(8), 7);
+    ExpectReply(port->Receive(kReplySize), 7);
     EXPECT_TRUE(port->Quiet(150ms));
   }
 }
@@ -576,28 +592,28 @@ TEST_F(EncoderSimTest, ForcedStatusAnswersEveryCommandWithoutFrame) {
 TEST_F(EncoderSimTest, ForcedStatusOneIsNormalService) {
   Start({"--status", "1"});
   auto port = Enter();
-  const TBytes answer = Exchange(*port, Identify(), 71);
+  const TBytes answer = Exchange(*port, Identify(), kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  EXPECT_TRUE(SumOk(TBytes(answer.begin() + 8, answer.end())));
+  EXPECT_TRUE(SumOk(TBytes(answer.begin() + kReplySize, answer.end())));
 }
 
 TEST_F(EncoderSimTest, BadReplyChecksumStillSendsAGoodFrame) {
   Start({"--bad-reply-checksum"});
   auto port = Enter();
-  const TBytes answer = Exchange(*port, Identify(), 71);
+  const TBytes answer = Exchange(*port, Identify(), kIdentFrameSize);
   ASSERT_EQ(answer.size(), 79u);
-  EXPECT_EQ(answer[5], 1);
-  EXPECT_FALSE(SumOk(TBytes(answer.begin(), answer.begin() + 8)));
-  ExpectFrame(TBytes(answer.begin() + 8, answer.end()), 0x20, 1, 64);
+  EXPECT_EQ(answer[kStatusOffset], 1);
+  EXPECT_FALSE(SumOk(TBytes(answer.begin(), answer.begin() + kReplySize)));
+  ExpectFrame(TBytes(answer.begin() + kReplySize, answer.end()), 0x20, 1, 64);
 }
 
 TEST_F(EncoderSimTest, StrayBytePrecedesEveryDataFrame) {
   Start({"--stray-byte"});
   auto port = Enter();
-  const TBytes answer = Exchange(*port, ReadBlock(1), 1 + 263);
+  const TBytes answer = Exchange(*port, ReadBlock(1), 1 + kBlockFrameSize);
   ASSERT_EQ(answer.size(), 8u + 1u + 263u);
-  ExpectReply(TBytes(answer.begin(), answer.begin() + 8), 1);
-  EXPECT_EQ(answer[8], 0x00);
+  ExpectReply(TBytes(answer.begin(), answer.begin() + kReplySize), 1);
+  EXPECT_EQ(answer[kReplySize], 0x00);
   ExpectFrame(TBytes(answer.begin() + 9, answer.end()), 0x40, 2, 256);
 }
 
@@ -606,9 +622,9 @@ TEST_F(EncoderSimTest, WriteResultReplacesOnlyTheLastBlocksResult) {
   auto port = Enter();
   const TImageBytes image = RandomImage(10);
   for (int b = 1; b <= kBlockCount; ++b) {
-    const TBytes answer = Exchange(*port, WriteBlock(b, image), 8);
-    ASSERT_EQ(answer.size(), 16u);
-    EXPECT_EQ(answer[8 + 5], b == kBlockCount ? 5 : 3) << "block " << b;
+    const TBytes answer = Exchange(*port, WriteBlock(b, image), kResultFrameSize);
+    ASSERT_EQ(answer.size(), kReplySize + kResultFrameSize);
+    EXPECT_EQ(answer[kReplySize + kPayloadOffset], b == kBlockCount ? 5 : 3) << "block " << b;
   }
 }
 
@@ -628,12 +644,12 @@ TEST_F(EncoderSimTest, PacedRepliesTakeTheLineTime) {
   Start({"--pace"});
   auto port = Enter();
   const auto start = std::chrono::steady_clock::now();
-  const TBytes answer = Exchange(*port, ReadBlock(1), 263);
+  const TBytes answer = Exchange(*port, ReadBlock(1), kBlockFrameSize);
   const auto took = std::chrono::steady_clock::now() - start;
-  ASSERT_EQ(answer.size(), 271u);
-  EXPECT_TRUE(SumOk(TBytes(answer.begin() + 8, answer.end())));
+  ASSERT_EQ(answer.size(), kReplySize + kBlockFrameSize);
+  EXPECT_TRUE(SumOk(TBytes(answer.begin() + kReplySize, answer.end())));
   // 271 bytes of 10 bits at 19200 baud.
-  EXPECT_GE(took, 271 * 10 * 1'000'000us / 19200 - 1ms);
+  EXPECT_GE(took, (kReplySize + kBlockFrameSize) * 10 * 1'000'000us / 19200 - 1ms);
 }
 
 TEST_F(EncoderSimTest, StopSignalsExitCleanlyAndRemoveTheLink) {
@@ -645,7 +661,7 @@ TEST_F(EncoderSimTest, StopSignalsExitCleanlyAndRemoveTheLink) {
     EXPECT_EQ(fs::read_symlink(link), fs::path(path));
     TTestPort port(link.string(), B19200);
     port.Send(Identify());
-    ExpectReply(port.Receive(8), 6);
+    ExpectReply(port.Receive(kReplySize), 6);
     EXPECT_EQ(FSim->Stop(signal), 0) << "signal " << signal;
     EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "signal " << signal;
   }

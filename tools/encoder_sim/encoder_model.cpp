@@ -107,8 +107,8 @@ void TEncoderModel::Execute(TBytes& out) {
   const std::size_t length = FCommand.size();
   const std::uint8_t code = FCommand[0];
   const std::uint8_t p1 = FCommand[2], p2 = FCommand[3], p3 = FCommand[4];
-  const bool sumOk =
-      Sum16(FCommand.data(), length - kChecksumSize) == ReadBigEndian16(&FCommand[length - 2]);
+  const bool sumOk = Sum16(FCommand.data(), length - kChecksumSize) ==
+                     ReadBigEndian16(&FCommand[length - kChecksumSize]);
   const bool blockCommand = code == kCmdReadBlock || code == kCmdWriteBlock;
 
   std::string name = code == kCmdIdentify     ? "Identify"
