@@ -1,6 +1,5 @@
 #include "link/frame_protocol.h"
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -91,7 +90,8 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::uint8_t p1, 
   frame[kCommandParameterOffset] = p1;
   frame[kCommandParameterOffset + 1] = p2;
   frame[kCommandParameterOffset + 2] = p3;
-  std::copy_n(payload, n, frame.begin() + kFramePayloadOffset);
+  for (std::size_t i = 0; i < n; ++i)
+    frame[kFramePayloadOffset + i] = payload[i];
   const std::size_t sumAt = kFramePayloadOffset + n;
   const std::uint16_t sum = Sum16(frame.data(), sumAt);
   frame[sumAt] = static_cast<std::uint8_t>(sum >> 8);
