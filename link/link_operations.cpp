@@ -229,21 +229,21 @@ TOutcome DoLinkEncoder(TLinkState& state, TLinkHost& host) {
 
 struct TProbe {
   bool Found = false;
-  std::string PortFailure; // the first port that failed, as told in status panel 1
+  std::string FirstPortFailure; // as told in status panel 1
 };
 
 TProbe DoProbeEncoder(TLinkState& state, TLinkHost& host) {
   TProbe probe;
   const auto portFailed = [&](const std::string& text) {
     host.SetStatus(1, text);
-    if (probe.PortFailure.empty())
-      probe.PortFailure = text;
+    if (probe.FirstPortFailure.empty())
+      probe.FirstPortFailure = text;
   };
-  // Only a time-out or a broken frame ends the probe early; the failure it met is what
-  // panel 1 shows at the end.
+  // When nothing was found, a port failure met on the way is what panel 1 ends with: it says
+  // more than the time-out of the slot after it.
   const auto end = [&] {
-    if (!probe.PortFailure.empty())
-      host.SetStatus(1, probe.PortFailure);
+    if (!probe.FirstPortFailure.empty())
+      host.SetStatus(1, probe.FirstPortFailure);
     return probe;
   };
   for (int slot = 0; slot < state.Ports.Count; ++slot) {
@@ -434,7 +434,8 @@ TPollResult PresencePoll(TLinkState& state, TLinkHost& host) {
   state.EncoderPresent = probe.Found;
   if (probe.Found)
     return {TPollOutcome::Present, ""};
-  return {TPollOutcome::Absent, probe.PortFailure.empty() ? kNotResponding : probe.PortFailure};
+  return {TPollOutcome::Absent,
+          probe.FirstPortFailure.empty() ? kNotResponding : probe.FirstPortFailure};
 }
 
 TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
