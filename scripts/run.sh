@@ -3,6 +3,8 @@
 # attached: the simulator serves examples/demo.tbl on a pseudo terminal, the tool's presence
 # poll links to it within seconds, and F3 reads the example. Closing the window stops the
 # simulator. Set KX470_NO_SIM=1 to start the tool alone, on the real serial ports.
+# Without a display (a server, a container), or when KX470_HEADLESS=1 asks for it, the window
+# runs on a virtual X server started with xvfb-run, which the first step installs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -10,8 +12,20 @@ build="$root/build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKX470_TESTS=OFF -DKX470_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kx470u kx470-sim kx470-cli
 
+launch=()
+headless=
+if [[ -n "${KX470_HEADLESS:-}" ]]; then
+  headless="KX470_HEADLESS is set"
+elif [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
+  headless="No display (DISPLAY and WAYLAND_DISPLAY are not set)"
+fi
+if [[ -n "$headless" ]]; then
+  echo "$headless: the window runs on a virtual X server (xvfb-run); Ctrl+C ends it"
+  launch=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
+
 if [[ -n "${KX470_NO_SIM:-}" ]]; then
-  exec "$build/kx470u" "$@"
+  exec "${launch[@]}" "$build/kx470u" "$@"
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kx470-demo.XXXXXX")
@@ -38,4 +52,4 @@ fi
 echo "Encoder simulator on $port (serving examples/demo.tbl)"
 # The tool keeps its INI file and default table in its working directory: use the demo's own.
 cd "$work"
-KX470_PORTS="$port" "$build/kx470u" "$@"
+KX470_PORTS="$port" "${launch[@]}" "$build/kx470u" "$@"

@@ -1,16 +1,117 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs every test under them.
+# runs every test under them. Arguments go to both ctest runs (for example -R TPty).
+#
+# Run by root (as CI does), it then runs the suite a second time as an unprivileged user, so
+# that a fault only a normal user meets (a port left in exclusive use, a device or a folder the
+# user may not write) fails the run instead of passing unseen. That user is KX470_TEST_USER, by
+# default the system user kx470test, created on first use in the dialout group like a user at
+# the bench. It runs the same build, through ctest from a scratch folder of its own. When it
+# cannot read the checkout (a clone below /root, say), the build and both runs use a copy of the
+# checkout in /var/tmp, removed at the end; nothing outside the tree changes its permissions.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-build="$root/build-test"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX470_SANITIZE=ON \
+umask 022 # the unprivileged run reads what root builds
+
+src=$root
+user=
+work=
+cleanup() {
+  if [[ -n "$work" ]]; then rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+as_user() {
+  setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups --inh-caps=-all -- "$@"
+}
+
+# Whether the user can read the sources (and a build left by an earlier run) where they are.
+user_reads_checkout() {
+  as_user sh -c '
+    cd "$1" || exit 1
+    bad=$(find . \( -path "./build*" -o -path ./.git \) -prune -o \
+            \( ! -readable -o -type d ! -executable \) -print -quit) || exit 1
+    if [ -z "$bad" ] && [ -d build-test ]; then
+      bad=$(find build-test \( ! -readable -o -type d ! -executable \) -print -quit) || exit 1
+    fi
+    [ -z "$bad" ]' sh "$root" 2>/dev/null
+}
+
+if [[ $(id -u) -eq 0 ]]; then
+  user=${KX470_TEST_USER:-kx470test}
+  if ! id -u "$user" >/dev/null 2>&1; then
+    groups=()
+    if getent group dialout >/dev/null; then groups=(--groups dialout); fi
+    useradd --system --user-group --no-create-home --home-dir /nonexistent \
+      --shell /usr/sbin/nologin "${groups[@]}" "$user"
+    echo "Created the system user $user for the unprivileged test run"
+  fi
+  if [[ $(id -u "$user") -eq 0 ]]; then
+    echo "KX470_TEST_USER=$user is root: the second run needs an unprivileged user" >&2
+    exit 2
+  fi
+  work=$(mktemp -d /var/tmp/kx470-test.XXXXXX)
+  chmod 755 "$work"
+  if ! user_reads_checkout; then
+    echo "$user cannot read $root: building and testing a copy in $work/src"
+    mkdir "$work/src"
+    tar -C "$root" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf -
+    chmod -R a+rX "$work/src"
+    src=$work/src
+  fi
+fi
+
+build="$src/build-test"
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX470_SANITIZE=ON \
   -DKX470_WERROR=ON -DKX470_BENCH=OFF >/dev/null
-export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 cmake --build "$build" -j"$(nproc)"
-cd "$build"
-ctest --output-on-failure -j"$(nproc)" "$@"
+
+# run_suite WHO DIR: ctest in DIR; a failure adds a line about WHO to the summary.
+summary=()
+run_suite() {
+  local who=$1 dir=$2
+  shift 2
+  rm -f "$dir/Testing/Temporary/LastTestsFailed.log"
+  if (cd "$dir" && "$@" ctest --output-on-failure -j"$(nproc)" "${ctest_args[@]}"); then
+    return 0
+  fi
+  local failed="$dir/Testing/Temporary/LastTestsFailed.log"
+  if [[ -s "$failed" ]]; then
+    summary+=("As $who, $(wc -l <"$failed") failed:" "$(sed 's/^[0-9]*:/  /' "$failed")")
+  else
+    summary+=("As $who, ctest failed (see above)")
+  fi
+}
+ctest_args=("$@")
+
+echo "=== The suite as $(id -un) ==="
+run_suite "$(id -un)" "$build"
+
+if [[ -n "$user" ]]; then
+  # ctest writes its logs into the folder it runs in: a scratch folder the user owns, whose
+  # test file includes the build's tests as they are, with their absolute paths.
+  scratch="$work/$user"
+  mkdir -p "$scratch/home" "$scratch/runtime"
+  chmod 700 "$scratch/runtime"
+  quoted=${build//\\/\\\\}
+  printf 'subdirs("%s")\n' "${quoted//\"/\\\"}" >"$scratch/CTestTestfile.cmake"
+  chown -R "$user:" "$scratch"
+  echo
+  echo "=== The suite again as the unprivileged user $user: $(id "$user") ==="
+  run_suite "the unprivileged user $user" "$scratch" as_user env HOME="$scratch/home" \
+    USER="$user" LOGNAME="$user" XDG_RUNTIME_DIR="$scratch/runtime"
+fi
+
+if [[ ${#summary[@]} -gt 0 ]]; then
+  echo
+  echo "=== FAILED ==="
+  printf '%s\n' "${summary[@]}"
+  exit 1
+fi
+echo
+echo "=== Every test passed${user:+, as root and as $user} ==="

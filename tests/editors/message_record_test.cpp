@@ -154,7 +154,8 @@ TEST_P(TRecordOverflow, BinaryTextOfExactlyRStreamBytesIsKept) {
   EXPECT_TRUE(Build(TMessageType::Binary, text, 0, 0, r).Cut);
 }
 
-INSTANTIATE_TEST_SUITE_P(RecordLengths, TRecordOverflow, testing::Values(80u, 160u, 640u));
+INSTANTIATE_TEST_SUITE_P(RecordLengths, TRecordOverflow, testing::Values(80u, 160u, 640u),
+                         testing::PrintToStringParamName());
 
 TEST(MessageRecord, WriteTouchesOnlyItsRecord) {
   TConfigImage image;

@@ -1,5 +1,6 @@
 // The link's operations on a real pseudo terminal against the encoder simulator.
 
+#include "case_names.h"
 #include "image/table_file.h"
 #include "link/link_operations.h"
 #include "sim_process.h"
@@ -223,7 +224,10 @@ INSTANTIATE_TEST_SUITE_P(Simulator, TReadFaults,
                          ::testing::Values(TFault{{"--corrupt-block", "5"}, "Checksum error !"},
                                            TFault{{"--bad-image-checksum"}, "Checksum error !"},
                                            TFault{{"--drop-block", "2"}, "Read Timeout !"},
-                                           TFault{{"--hangup-after", "40"}, "port"}));
+                                           TFault{{"--hangup-after", "40"}, "port"}),
+                         [](const ::testing::TestParamInfo<TFault>& info) {
+                           return OptionsCaseName(info.param.Options);
+                         });
 
 class TWriteFaults : public TSimLink, public ::testing::WithParamInterface<TFault> {};
 
@@ -251,7 +255,10 @@ INSTANTIATE_TEST_SUITE_P(Simulator, TWriteFaults,
                                            TFault{{"--write-result", "5"}, "Total Checksum Error"},
                                            TFault{{"--write-result", "0"}, "Write Fail"},
                                            TFault{{"--write-result", "200"}, "Write Fail"},
-                                           TFault{{"--hangup-after", "300"}, "port"}));
+                                           TFault{{"--hangup-after", "300"}, "port"}),
+                         [](const ::testing::TestParamInfo<TFault>& info) {
+                           return OptionsCaseName(info.param.Options);
+                         });
 
 TEST_F(TSimLink, AFailedWriteBlockKeepsItsStatusInPanel1) {
   Linked({"--corrupt-block", "2"});

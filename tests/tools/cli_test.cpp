@@ -1,6 +1,7 @@
 // kx470-cli against the encoder simulator and real files.
 
 #include "../link/sim_process.h"
+#include "case_names.h"
 #include "image/config_image.h"
 #include "image/table_file.h"
 
@@ -217,7 +218,10 @@ INSTANTIATE_TEST_SUITE_P(Simulator, TCliFaults,
                                            TCliFault{{"--bad-reply-checksum"}, "Checksum error !"},
                                            TCliFault{{"--status", "6"},
                                                      "Pager not in programmer. Re-Link, Please !"},
-                                           TCliFault{{"--pid", "9"}, "The model is not KX470U !"}));
+                                           TCliFault{{"--pid", "9"}, "The model is not KX470U !"}),
+                         [](const ::testing::TestParamInfo<TCliFault>& info) {
+                           return OptionsCaseName(info.param.Options);
+                         });
 
 TEST_F(TCli, WriteFaults) {
   {
