@@ -114,14 +114,26 @@ std::uint8_t CodeValue(std::string_view text) {
   return ParseHexByte(text, value) ? value : 0;
 }
 
+namespace {
+
+// Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about a one-character literal put
+// in front of a temporary string in optimised builds.
+std::string NotANumberMessage(std::string_view text, std::string_view kind,
+                              std::string_view field) {
+  std::string message(1, '"');
+  message.append(text).append("\" is not a ").append(kind).append(" number: ");
+  message.append(field).append(" was not changed !");
+  return message;
+}
+
+} // namespace
+
 std::string NotDecimalMessage(std::string_view text, std::string_view field) {
-  return "\"" + std::string(text) + "\" is not a decimal number: " + std::string(field) +
-         " was not changed !";
+  return NotANumberMessage(text, "decimal", field);
 }
 
 std::string NotHexadecimalMessage(std::string_view text, std::string_view field) {
-  return "\"" + std::string(text) + "\" is not a hexadecimal number: " + std::string(field) +
-         " was not changed !";
+  return NotANumberMessage(text, "hexadecimal", field);
 }
 
 void WriteBitRate(TConfigImage& image, int itemIndex) {

@@ -45,8 +45,11 @@ constexpr std::array<TLoadedKey, 30> kLoadedKeys{{
     {"Reg 4", "IF_CPP", "1", &S::IF_CPP, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 4", "RF_CPP", "1", &S::RF_CPP, 0, 1, kBitMessage, 0, 0, nullptr},
     {"Reg 4", "MUX", "9", &S::MUX, 0, 15, "0 < MUX < 16 ", 0, 0, nullptr},
-    {"Reg 5", "RF_FD", "0", &S::R5_RF_FD, 0, 4095, "0 < RF_FD < 4096 ", 0, 0, nullptr},
-    {"Reg 5", "RF_FN", "0", &S::R5_RF_FN, 0, 4095, "0 < RF_FN < 4096 ", 0, 0, nullptr},
+    // R5's RF_FD and RF_FN are 10 bits wide: a larger value would not fit the register.
+    {"Reg 5", "RF_FD", "0", &S::R5_RF_FD, 0, 1023, "R5 RF_FD must be between 0 and 1023 !", 0, 0,
+     nullptr},
+    {"Reg 5", "RF_FN", "0", &S::R5_RF_FN, 0, 1023, "R5 RF_FN must be between 0 and 1023 !", 0, 0,
+     nullptr},
     {"Reg 6", "CSR", "1", &S::CSR, 0, 3, "0 < CSR < 4 ", 0, 0, nullptr},
     {"Reg 6", "RF_CPF", "11", &S::RF_CPF, 0, 15, "0 < RF_CPF < 16", 0, 0, nullptr},
     {"Reg 6", "RF_TOC", "4", &S::RF_TOC, 0, 16383, "RF_TOC must be between 0 and 16383 !", 0, 0,

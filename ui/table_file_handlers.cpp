@@ -39,14 +39,11 @@ void TfmMain::LoadDefaultTable() {
   const TTableRead read = ReadTableFile(kDefaultTableName);
   // A default table that cannot be read whole is not loaded: the built-in image is shown and
   // the file is left as it is, so nothing on disk is lost and the user knows why.
-  if (!read.Ok || read.FileSize < kImageSize) {
-    const QString reason =
-        read.Ok ? QString("it holds %1 bytes instead of %2").arg(read.FileSize).arg(kImageSize)
-                : QString::fromStdString(read.Error);
+  if (!read.Ok) {
     MessageBoxA(this,
                 QString("The default table %1 was not loaded: %2.\nThe built-in configuration "
                         "is shown instead.")
-                    .arg(kDefaultTableName, reason),
+                    .arg(kDefaultTableName, QString::fromStdString(read.Error)),
                 "KX470U", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
@@ -63,9 +60,18 @@ void TfmMain::OpenTable() {
     return;
   const QString path = OpenDialog1->FileName;
   const TTableRead read = ReadTableFile(path.toStdString());
+  // A short file would only fail its checksum; its size says what is wrong with it.
+  if (read.TooShort) {
+    MessageBoxA(this,
+                QString("Can't open the table file %1: %2.\nThe configuration shown is unchanged.")
+                    .arg(path, QString::fromStdString(read.Error)),
+                "File Error", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   if (!read.Ok) {
     MessageBoxA(this,
-                "Can't perform one of the following file operations: Open, Seek, Read, Close.",
+                "Can't perform one of the following file operations: Open, Seek, Read, Close.\n" +
+                    path + ": " + QString::fromStdString(read.Error),
                 "File Error", MB_OKCANCEL);
     return;
   }
@@ -112,14 +118,20 @@ void TfmMain::SaveTableAs() {
 bool TfmMain::WriteTableFile(const QString& name, const QString& titleText) {
   Image.StoreChecksum();
   const TTableWrite written = WriteTableFileSafely(name.toStdString(), Image.Bytes());
-  if (!written.Ok) {
+  const QString reason = QString::fromStdString(written.Error);
+  if (!written.Replaced) {
     MessageBoxA(this,
                 QString("Can't save the table file %1: %2.\nThe file on disk is unchanged.")
-                    .arg(name, QString::fromStdString(written.Error)),
+                    .arg(name, reason),
                 "File Error", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   Process.CurrentFileName = name.toStdString();
   UpdateTitle(titleText);
+  if (!written.Ok) {
+    MessageBoxA(this, QString("The table file %1 was saved, but %2.").arg(name, reason),
+                "File Error", MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
   return true;
 }

@@ -83,7 +83,7 @@ TEST(RegisterMap, WideValuesNeverReachANeighbouringField) {
   TConfigImage image;
   TSynthRegisters synth;
   UnpackRegisters(synth, image);
-  synth.R5_RF_FN = 4095; // the INI accepts 12 bits for a 10-bit field
+  synth.R5_RF_FN = 4095; // the INI refuses these; packing masks them all the same
   synth.R5_RF_FD = 4095;
   PackRegisters(synth, image);
   EXPECT_EQ(Word(image, 5), (1023u << 14) | (1023u << 4) | 11u) << "R5_C keeps its value";
@@ -293,6 +293,29 @@ TEST_F(SynthIni, RfTocRangeMessageStatesTheRange) {
   EXPECT_EQ(Load(synth), TIniLoad::OutOfRange);
   EXPECT_NE(messages.at(0).find("0"), std::string::npos);
   EXPECT_NE(messages.at(0).find("16383"), std::string::npos);
+}
+
+TEST_F(SynthIni, R5FractionFieldsAcceptTenBitsOnly) {
+  // Section Reg 5 comes after Reg 4's MUX in the load order and before Reg 6's CSR.
+  for (const char* key : {"RF_FD", "RF_FN"}) {
+    TSynthRegisters synth;
+    WriteIni(std::string("[Reg 5]\n") + key + "=1023\n");
+    EXPECT_EQ(Load(synth), TIniLoad::Complete) << key;
+    EXPECT_EQ(std::string(key) == "RF_FD" ? synth.R5_RF_FD : synth.R5_RF_FN, 1023) << key;
+
+    synth.R5_RF_FD = synth.R5_RF_FN = 5;
+    synth.CSR = 2;
+    WriteIni(std::string("[Reg 5]\n") + key + "=1024\n[Reg 6]\nCSR=1\n");
+    EXPECT_EQ(Load(synth), TIniLoad::OutOfRange) << key;
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], std::string("R5 ") + key + " must be between 0 and 1023 !");
+    EXPECT_EQ(std::string(key) == "RF_FD" ? synth.R5_RF_FD : synth.R5_RF_FN, 5)
+        << "refused, not masked to 0";
+    EXPECT_EQ(synth.CSR, 2) << "loading stopped at the bad value";
+  }
+  TSynthRegisters synth;
+  WriteIni("[Reg 1]\nRF_FD=4095\n");
+  EXPECT_EQ(Load(synth), TIniLoad::Complete) << "R1's RF_FD keeps its 12 bits";
 }
 
 TEST_F(SynthIni, UnloadedKeysHaveNoEffect) {

@@ -4,11 +4,17 @@
 #include "case_names.h"
 #include "image/config_image.h"
 #include "image/table_file.h"
+#include "link/comm_port.h"
 
 #include <array>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <regex>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 namespace {
@@ -24,7 +30,8 @@ TRun Cli(const std::vector<std::string>& arguments) {
   static int serial = 0;
   const std::string base =
       "/tmp/kx470-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
-  std::string command = KX470_BINARY_DIR "/tools/cli/kx470-cli";
+  // A command that hangs (on a FIFO, say) fails instead of holding up the suite.
+  std::string command = "timeout 60 " KX470_BINARY_DIR "/tools/cli/kx470-cli";
   for (const auto& a : arguments)
     command += " '" + a + "'";
   command += " >" + base + ".out 2>" + base + ".err </dev/null";
@@ -144,15 +151,17 @@ TEST_F(TCli, ShowJsonOfUnusualImages) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(longer.data()), longer.size());
   const TRun run = Cli({"show", path.string(), "--json"});
-  ASSERT_EQ(run.Exit, 0);
+  EXPECT_EQ(run.Exit, 1) << "a wrong checksum is printed, and it is a failure";
+  EXPECT_EQ(run.Err, "Checksum error !\n");
   for (const char* expected :
        {"\"bit_rate\": null", "\"capcode_set\": null", "\"capcode_count\": null",
         "\"pc_command\": 4", "\"KEY_S9\"", "\"\"", "\"type\": 7", "\"header_code\": 5",
         "\"trailer_code\": 3", "\"text\": \"A\"", "\"valid\": false"})
     EXPECT_NE(run.Out.find(expected), std::string::npos) << expected;
   const TRun people = Cli({"show", path.string()});
-  EXPECT_EQ(people.Exit, 0);
+  EXPECT_EQ(people.Exit, 1);
   EXPECT_NE(people.Out.find("INVALID"), std::string::npos);
+  EXPECT_NE(people.Out.find("Registers:"), std::string::npos) << "printed to the end";
 }
 
 TEST_F(TCli, ReadWriteVerifyAgainstTheSimulator) {
@@ -238,7 +247,207 @@ TEST_F(TCli, WriteFaults) {
   }
   const TRun nowhere = Cli({"probe", "--port", (dir / "no-port").string()});
   EXPECT_EQ(nowhere.Exit, 1);
-  EXPECT_EQ(nowhere.Err, "Error opening comm port. Port already in use?\n");
+  EXPECT_EQ(nowhere.Err, "Error opening comm port. Port already in use?\n" +
+                             (dir / "no-port").string() + ": No such file or directory\n");
+}
+
+TEST_F(TCli, ShortAndEmptyFilesAreRefusedWithTheirSize) {
+  const TImageBytes valid = Valid();
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1000}}) {
+    const fs::path path = dir / ("short" + std::to_string(size) + ".tbl");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(valid.data()), static_cast<std::streamsize>(size));
+    const std::string expected =
+        path.string() + ": it holds " + std::to_string(size) + " bytes; a table file holds 2048\n";
+    for (const char* command : {"check", "show"}) {
+      const TRun run = Cli({command, path.string()});
+      EXPECT_EQ(run.Exit, 1) << command << size;
+      EXPECT_EQ(run.Err, expected) << command;
+      EXPECT_EQ(run.Out, "") << command;
+    }
+    // Refused before any port is opened: this one does not exist.
+    const TRun write = Cli({"write", "--port", (dir / "no-port").string(), path.string()});
+    EXPECT_EQ(write.Exit, 1);
+    EXPECT_EQ(write.Err, expected);
+  }
+}
+
+TEST_F(TCli, FifosFoldersAndDevicesAreNamedNeverWaitedOn) {
+  const fs::path fifo = dir / "pipe.tbl";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directory(dir / "folder.tbl");
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {fifo.string(), "it is a FIFO, not a table file"},
+      {(dir / "folder.tbl").string(), "it is a folder, not a table file"},
+      {"/dev/null", "it is a device, not a table file"}};
+  for (const auto& [path, reason] : cases)
+    for (const char* command : {"check", "show"}) {
+      const TRun run = Cli({command, path});
+      EXPECT_EQ(run.Exit, 1) << command << " " << path;
+      EXPECT_EQ(run.Err, path + ": " + reason + "\n") << command;
+      EXPECT_EQ(run.Err.find("Success"), std::string::npos);
+    }
+}
+
+TEST_F(TCli, ReadRefusesAnOutputThatIsNoRegularFileBeforeLinking) {
+  const fs::path fifo = dir / "pipe.tbl";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directory(dir / "folder.tbl");
+  std::vector<std::pair<fs::path, std::string>> cases{
+      {fifo, "it is a FIFO, not a table file"},
+      {dir / "folder.tbl", "it is a folder, not a table file"}};
+  // Root could replace a device node; only root can make one.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::mknod((dir / "device.tbl").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    cases.emplace_back(dir / "device.tbl", "it is a device, not a table file");
+  }
+  for (const auto& [path, reason] : cases) {
+    // No port is needed to be refused.
+    const TRun run = Cli({"read", "--port", (dir / "no-port").string(), "--out", path.string()});
+    EXPECT_EQ(run.Exit, 1) << path;
+    EXPECT_EQ(run.Err, path.string() + ": " + reason + "\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_directory(dir / "folder.tbl"));
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(fs::is_character_file(fs::symlink_status(dir / "device.tbl")));
+  }
+}
+
+TEST_F(TCli, ReadThroughASymbolicLinkAndToStandardOutput) {
+  TSimProcess sim({"--image", Table("encoder.tbl", Valid(777))});
+  fs::create_directory(dir / "real");
+  const std::string old = Table("real/site.tbl", Valid(1));
+  fs::permissions(old, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real/site.tbl", dir / "site.tbl");
+  const TRun read = Cli({"read", "--port", sim.Path, "--out", (dir / "site.tbl").string()});
+  EXPECT_EQ(read.Exit, 0) << read.Err;
+  EXPECT_TRUE(fs::is_symlink(dir / "site.tbl")) << "the link stays a link";
+  EXPECT_EQ(ReadTableFile(old).Block, Valid(777));
+  EXPECT_EQ(fs::status(old).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  const TRun out = Cli({"read", "--port", sim.Path, "--out", "-"});
+  EXPECT_EQ(out.Exit, 0) << out.Err;
+  EXPECT_EQ(out.Err, "Read Success\n");
+  const TImageBytes expected = Valid(777);
+  EXPECT_EQ(out.Out, std::string(expected.begin(), expected.end()));
+}
+
+TEST_F(TCli, ASecondPortOrOutputIsAUsageError) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"probe", "--port", "/a", "--port", "/b"},
+        std::vector<std::string>{"probe", "--port=/a", "--port", "/b"},
+        std::vector<std::string>{"read", "--port", "/a", "--out", "x", "--out=y"}}) {
+    const TRun run = Cli(arguments);
+    EXPECT_EQ(run.Exit, 2) << arguments.back();
+    EXPECT_NE(run.Err.find("was given twice"), std::string::npos) << run.Err;
+  }
+}
+
+TEST_F(TCli, AFailedOpenNamesTheSystemsReasonUnderTheMessage) {
+  const std::string spec = "Error opening comm port. Port already in use?\n";
+  {
+    // Held the way the tool holds a port: a second program is kept out, root or not.
+    TSimProcess sim({});
+    TCommPort holder;
+    holder.Reconfigure(19200, sim.Path, kDataFormat8N1);
+    const TRun run = Cli({"probe", "--port", sim.Path});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_TRUE(run.Err == spec + sim.Path + ": Device or resource busy\n" ||
+                run.Err ==
+                    spec + sim.Path + ": Device or resource busy (locked by another program)\n")
+        << run.Err;
+  }
+  if (::geteuid() != 0) {
+    const std::string locked = Table("locked", Valid());
+    fs::permissions(locked, fs::perms::none);
+    const TRun run = Cli({"read", "--port", locked, "--out", (dir / "x.tbl").string()});
+    EXPECT_EQ(run.Err, spec + locked + ": Permission denied\n");
+  }
+}
+
+TEST_F(TCli, EveryProgramTellsTheProjectsVersion) {
+  std::ifstream cmake(KX470_SOURCE_DIR "/CMakeLists.txt");
+  const std::string text{std::istreambuf_iterator<char>(cmake), std::istreambuf_iterator<char>()};
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(text, match, std::regex(R"(project\(kx470u VERSION ([0-9.]+))")));
+  const std::string version = match[1];
+  const TRun cli = Cli({"--version"});
+  EXPECT_EQ(cli.Exit, 0);
+  EXPECT_EQ(cli.Out, "kx470-cli " + version + "\n");
+  for (const std::string program : {"tools/encoder_sim/kx470-sim", "kx470u"}) {
+    const std::string path = KX470_BINARY_DIR "/" + program;
+    // The window program answers without a display.
+    const std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + path + " --version 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+      out.append(buffer, n);
+    EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0) << program;
+    EXPECT_EQ(out, fs::path(program).filename().string() + " " + version + "\n");
+  }
+}
+
+// Runs kx470-cli with its standard error on a terminal; gives what the terminal showed.
+std::string CliOnATerminal(const std::vector<std::string>& arguments, const fs::path& out,
+                           int& exit) {
+  int master = -1;
+  const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int none = ::open("/dev/null", O_RDONLY);
+    ::dup2(file, 1);
+    ::dup2(none, 0);
+    std::vector<std::string> args{KX470_BINARY_DIR "/tools/cli/kx470-cli"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  // The terminal reports an error once the program has closed its side.
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+    shown.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return shown;
+}
+
+TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
+  TSimProcess sim({"--image", Table("encoder.tbl", Valid(31))});
+  int exit = -1;
+  const std::string shown = CliOnATerminal(
+      {"read", "--port", sim.Path, "--out", (dir / "read.tbl").string()}, dir / "stdout", exit);
+  EXPECT_EQ(exit, 0) << shown;
+  EXPECT_EQ(ReadTableFile(dir / "read.tbl").Block, Valid(31));
+  std::vector<int> figures;
+  const std::regex bar(R"(\r\[([# ]{30})\] +([0-9]+)%)");
+  for (auto it = std::sregex_iterator(shown.begin(), shown.end(), bar);
+       it != std::sregex_iterator(); ++it) {
+    const int figure = std::stoi((*it)[2]);
+    figures.push_back(figure);
+    EXPECT_EQ(static_cast<int>(
+                  (*it)[1].str().find(' ') == std::string::npos ? 30 : (*it)[1].str().find(' ')),
+              figure * 30 / 100);
+  }
+  ASSERT_FALSE(figures.empty()) << shown;
+  EXPECT_LE(figures.size(), 100u);
+  for (std::size_t i = 1; i < figures.size(); ++i)
+    EXPECT_GT(figures[i], figures[i - 1])
+        << "the bar only moves forward, and only redraws a change";
+  EXPECT_EQ(figures.back(), 100);
+  EXPECT_GE(figures.size(), 10u) << "the bar moves through the read, not in one jump";
+  EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << "the bar is cleared at the end";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // kx470-cli: read, write, verify and inspect KX470U configurations from scripts.
 
+#include "app/version.h"
 #include "cli.h"
 #include "image/table_file.h"
 #include "show_command.h"
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -16,14 +18,14 @@ const char* const kUsage = R"(Usage: kx470-cli COMMAND [OPTIONS]
 Commands:
   ports                             list the serial port slots: slot, name, device path
   probe  --port DEVICE              link to the encoder and print its identification
-  read   --port DEVICE --out FILE   read the encoder's configuration into FILE
+  read   --port DEVICE --out FILE   read the encoder's configuration into FILE (- for stdout)
   write  --port DEVICE FILE         program the configuration in FILE into the encoder
   verify --port DEVICE FILE         compare the encoder's configuration with FILE
   check  FILE                       test the checksum of a table file
   show   FILE [--json]              print the configuration held in a table file
 
-Run 'kx470-cli COMMAND --help' for one command. Exit status: 0 success, 1 the operation
-failed (the reason is on stderr), 2 usage error.
+Run 'kx470-cli COMMAND --help' for one command, 'kx470-cli --version' for the version.
+Exit status: 0 success, 1 the operation failed (the reason is on stderr), 2 usage error.
 
 Environment:
   KX470_PORTS   device paths separated by ':' that replace the discovered serial ports
@@ -45,7 +47,9 @@ Exit status 0 when the encoder is a KX470U (PID 8 or 10), 1 otherwise.
 
 Links to the encoder on DEVICE and reads its 2048-byte configuration. FILE is written, whole
 and at once, only when the read succeeded and the configuration's checksum is valid; a failed
-read never creates or changes FILE.
+read never creates or changes FILE. A symbolic link FILE is followed and stays a link; a FILE
+that is a folder, a device or a FIFO is refused. With --out - the 2048 bytes go to standard
+output and "Read Success" to standard error.
 )"},
     {"write", R"(Usage: kx470-cli write --port DEVICE FILE
 
@@ -60,12 +64,14 @@ Prints "Verify success !" or fails with "Verify error !".
     {"check", R"(Usage: kx470-cli check FILE
 
 Prints "Checksum OK" and exits 0 when FILE's checksum is valid; prints "Checksum error !" and
-exits 1 otherwise.
+exits 1 otherwise. A FILE shorter than 2048 bytes is refused with its size.
 )"},
     {"show", R"(Usage: kx470-cli show FILE [--json]
 
 Prints the whole configuration held in FILE: paging parameters, entries with their messages,
 keys, synthesizer registers and the transmit frequency. With --json, one JSON object.
+A FILE whose checksum is wrong is printed all the same, then "Checksum error !" goes to
+standard error and the exit status is 1. A FILE shorter than 2048 bytes is refused.
 )"},
 };
 
@@ -88,13 +94,23 @@ std::optional<TCommandLine> Parse(int argc, char** argv, std::string& problem) {
   line.Command = argv[1];
   for (int i = 2; i < argc; ++i) {
     const std::string argument = argv[i];
+    // One port and one output at a time: a second one would be silently ignored.
+    auto once = [&](std::optional<std::string>& target, const std::string& name,
+                    const std::string& given) {
+      if (target) {
+        problem =
+            name + " was given twice; one " + (name == "--port" ? "port" : "output") + " at a time";
+        return false;
+      }
+      target = given;
+      return true;
+    };
     auto value = [&](std::optional<std::string>& target) {
       if (i + 1 >= argc) {
         problem = argument + " needs a value";
         return false;
       }
-      target = argv[++i];
-      return true;
+      return once(target, argument, argv[++i]);
     };
     if (argument == "--help" || argument == "-h")
       line.Help = true;
@@ -103,14 +119,16 @@ std::optional<TCommandLine> Parse(int argc, char** argv, std::string& problem) {
     else if (argument == "--port") {
       if (!value(line.Port))
         return std::nullopt;
-    } else if (argument.rfind("--port=", 0) == 0)
-      line.Port = argument.substr(7);
-    else if (argument == "--out") {
+    } else if (argument.rfind("--port=", 0) == 0) {
+      if (!once(line.Port, "--port", argument.substr(7)))
+        return std::nullopt;
+    } else if (argument == "--out") {
       if (!value(line.Out))
         return std::nullopt;
-    } else if (argument.rfind("--out=", 0) == 0)
-      line.Out = argument.substr(6);
-    else if (argument.size() > 1 && argument[0] == '-') {
+    } else if (argument.rfind("--out=", 0) == 0) {
+      if (!once(line.Out, "--out", argument.substr(6)))
+        return std::nullopt;
+    } else if (argument.size() > 1 && argument[0] == '-') {
       problem = "unknown option " + argument;
       return std::nullopt;
     } else
@@ -129,14 +147,15 @@ int RunCheck(const TCommandLine& line) {
   return kExitOk;
 }
 
+// A wrong checksum does not stop the listing: what the file holds is what one wants to see.
 int RunShow(const TCommandLine& line) {
   const TTableRead read = ReadTableFile(line.Arguments[0]);
   if (!read.Ok)
     return Fail(line.Arguments[0] + ": " + read.Error);
-  if (read.FileSize < kImageSize)
-    std::fprintf(stderr, "kx470-cli: %s holds %ju bytes; the rest is read as zeros\n",
-                 line.Arguments[0].c_str(), read.FileSize);
   std::fputs((line.Json ? ImageAsJson(read.Block) : DescribeImage(read.Block)).c_str(), stdout);
+  std::fflush(stdout);
+  if (!ChecksumValid(read.Block))
+    return Fail("Checksum error !");
   return kExitOk;
 }
 
@@ -168,6 +187,10 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
+  if (command == "--version") {
+    std::printf("kx470-cli %s\n", kProgramVersion);
+    return kExitOk;
+  }
   if (!kCommandHelp.count(command))
     return Usage("unknown command '" + command + "'");
   std::string problem;
@@ -191,6 +214,9 @@ int main(int argc, char** argv) {
     return CommandUsage(command, "--port is not an option of this command");
   if (command == "read" && !line.Out)
     return CommandUsage(command, "--out FILE is required");
+  if (command == "read" && *line.Out == "-" && ::isatty(1) == 1)
+    return CommandUsage(command, "--out - would write 2048 binary bytes to the terminal; "
+                                 "redirect standard output");
   if (command != "read" && line.Out)
     return CommandUsage(command, "--out is not an option of this command");
   if (command != "show" && line.Json)

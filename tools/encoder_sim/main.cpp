@@ -1,5 +1,6 @@
 // kx470-sim: the encoder on a pseudo terminal, for tests, benchmarks and the demo.
 
+#include "app/version.h"
 #include "image/config_image.h"
 #include "image/table_file.h"
 #include "tools/encoder_sim/encoder_model.h"
@@ -33,16 +34,12 @@ void Complain(const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 
-// Only a real, complete table file is served; anything else is most likely the wrong file.
+// Only a real, complete table file is served (a short one is refused by the read); anything
+// else is most likely the wrong file.
 bool LoadImage(const std::string& path, TImageBytes& image) {
   const TTableRead read = ReadTableFile(path);
   if (!read.Ok) {
     Complain("cannot read the image " + path + ": " + read.Error);
-    return false;
-  }
-  if (read.FileSize < kImageSize) {
-    Complain("the image " + path + " holds " + std::to_string(read.FileSize) +
-             " bytes; a table file has " + std::to_string(kImageSize));
     return false;
   }
   if (!ChecksumValid(read.Block))
@@ -229,6 +226,10 @@ int main(int argc, char** argv) {
   const sim::TParsedOptions parsed = sim::ParseSimOptions(arguments);
   if (parsed.ShowHelp) {
     std::fputs(sim::SimHelpText(kProgram).c_str(), stdout);
+    return kExitOk;
+  }
+  if (parsed.ShowVersion) {
+    std::printf("%s %s\n", kProgram, kProgramVersion);
     return kExitOk;
   }
   if (!parsed.Error.empty()) {

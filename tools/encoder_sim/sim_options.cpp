@@ -63,6 +63,10 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
       parsed.ShowHelp = true;
       return parsed;
     }
+    if (name == "--version") {
+      parsed.ShowVersion = true;
+      return parsed;
+    }
     if (name == "-v" || name == "--verbose") {
       o.Verbose = true;
     } else if (name == "--pace" || name == "--bad-image-checksum" ||
@@ -164,6 +168,7 @@ Line:
                        instead of as fast as the terminal takes the bytes
   -v, --verbose        log every command, reply and data frame to standard error
   -h, --help           show this text
+  --version            show the program's version
 
 Faults (each may be combined with the others):
   --corrupt-block N    the data frame answering block N (read or write) has a wrong checksum;

@@ -24,6 +24,7 @@ struct TSimOptions {
 struct TParsedOptions {
   TSimOptions Options;
   bool ShowHelp = false;
+  bool ShowVersion = false;
   std::string Error; // not empty: the command line was refused for this reason
 };
 
