@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,8 +12,38 @@
 #include <QPointer>
 
 namespace {
+
 int gExitDepth = 0;
-}
+
+// Watches the shortcut overrides of the whole application; a control of its window that asks
+// for one of the window's menu keys is refused, so the key goes to the menu item.
+class TShortcutKeeper : public QObject {
+public:
+  explicit TShortcutKeeper(QWidget* window) : QObject(window), FWindow(window) {
+    qApp->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride)
+      return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != FWindow)
+      return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (const QAction* action : FWindow->actions())
+      if (action->shortcuts().contains(pressed)) {
+        event->ignore();
+        return true;
+      }
+    return false;
+  }
+
+private:
+  QWidget* FWindow;
+};
+
+} // namespace
 
 bool ExitHandlerRunning() {
   return gExitDepth > 0;
@@ -140,4 +171,8 @@ void OnCheckClick(QCheckBox* box, TNotifyEvent handler) {
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler) {
   QObject::connect(button, &QAbstractButton::clicked, button,
                    [button, handler = std::move(handler)](bool) { handler(button); });
+}
+
+void KeepMenuShortcuts(QWidget* window) {
+  new TShortcutKeeper(window);
 }

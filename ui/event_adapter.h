@@ -47,5 +47,10 @@ void OnCheckClick(QCheckBox* box, TNotifyEvent handler);
 // A button's click.
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler);
 
+// Keeps the keys of the window's menu items for the menu wherever the focus is: no control takes
+// one of them for an editing function of its own (on X11 line edits and memos bind Ctrl+E to
+// "end of line", which would leave File > Exit dead while an edit box has the focus).
+void KeepMenuShortcuts(QWidget* window);
+
 // True while some exit handler runs; a focus change made by it is not a new entry.
 bool ExitHandlerRunning();

@@ -107,6 +107,7 @@ void TfmMain::CreateMenus() {
     menu->setProperty("ClassName", "TMenuItem");
     Components.push_back(menu);
   }
+  KeepMenuShortcuts(this);
   // A disabled menu does not stop its actions' shortcuts: the actions follow the menu.
   mnuPager->setEnabled(false);
   for (QAction* action : mnuPager->actions())
