@@ -5,6 +5,7 @@
 #include "ui/Frmmain.h"
 
 #include "image/table_file.h"
+#include "ui/drop_down_list.h"
 #include "ui/file_dialogs.h"
 #include "ui/memo.h"
 
@@ -47,7 +48,7 @@ QLineEdit* TfmMain::AddEdit(QWidget* parent, const char* name, QRect r, int maxL
 
 QComboBox* TfmMain::AddList(QWidget* parent, const char* name, const QStringList& items, int index,
                             QRect r) {
-  auto* c = Add<QComboBox>(parent, name, "TComboBox");
+  auto* c = Add<TDropDownList>(parent, name, "TComboBox");
   c->addItems(items);
   c->setCurrentIndex(index);
   c->setGeometry(r);
