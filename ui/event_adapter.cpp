@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -130,10 +131,18 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
     if (changed != 0) {
       QKeyEvent replaced(QEvent::KeyPress, key->key(), key->modifiers(),
                          QString(QChar(changed)) + text.mid(1));
-      FResending = true;
-      QApplication::sendEvent(FControl, &replaced);
-      FResending = false;
+      Resend(replaced);
     }
+    return true;
+  }
+  case QEvent::InputMethod: {
+    if (watched != FControl || !OnKeyPress || FResending)
+      break;
+    auto* input = static_cast<QInputMethodEvent*>(event);
+    // Pre-edit text alone is shown by the control and never part of its text: it passes.
+    if (input->commitString().isEmpty() && input->replacementLength() == 0)
+      break;
+    CommitFiltered(*input);
     return true;
   }
   case QEvent::MouseMove: {
@@ -156,6 +165,48 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
     break;
   }
   return QObject::eventFilter(watched, event);
+}
+
+void TEventAdapter::Resend(QEvent& event) {
+  FResending = true;
+  QApplication::sendEvent(FControl, &event);
+  FResending = false;
+}
+
+void TEventAdapter::CommitFiltered(const QInputMethodEvent& input) {
+  QPointer<QWidget> control(FControl);
+  // The entry goes on while the control keeps the window's focus; a key filter that ends it
+  // (Enter, a full box) drops the rest of the commit, as the keys typed after it would not
+  // reach the box either.
+  auto entryGoesOn = [&] { return control && control->window()->focusWidget() == control; };
+  if (input.replacementLength() != 0) {
+    QInputMethodEvent replacement;
+    replacement.setCommitString(QString(), input.replacementStart(), input.replacementLength());
+    Resend(replacement);
+  }
+  const QString text = input.commitString();
+  for (qsizetype i = 0; i < text.size() && entryGoesOn();) {
+    const qsizetype units =
+        text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2
+                                                                                               : 1;
+    QString piece = text.mid(i, units);
+    i += units;
+    const char16_t typed = piece.at(0).unicode();
+    char16_t changed = typed;
+    OnKeyPress(FControl, changed);
+    if (changed == 0 || !entryGoesOn())
+      continue;
+    if (changed != typed)
+      piece = QString(QChar(changed)) + piece.mid(1);
+    // One character at a time, so the filter sees each one after the one before it.
+    QInputMethodEvent one;
+    one.setCommitString(piece);
+    Resend(one);
+  }
+  if (entryGoesOn() && !input.preeditString().isEmpty()) {
+    QInputMethodEvent preedit(input.preeditString(), input.attributes());
+    Resend(preedit);
+  }
 }
 
 void OnListClick(QComboBox* list, TNotifyEvent handler) {

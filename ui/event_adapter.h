@@ -1,7 +1,8 @@
 #pragma once
 // Turns the toolkit's events into the window's named handlers: enter and exit of edit boxes
 // and memos, key presses with a replaceable character, clicks of lists and check boxes, and
-// mouse movement over a control's own area.
+// mouse movement over a control's own area. Text an input method commits passes the key press
+// handler character by character, like typed text.
 
 #include <QObject>
 #include <functional>
@@ -9,6 +10,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QInputMethodEvent;
 class QWidget;
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -34,6 +36,8 @@ protected:
 
 private:
   explicit TEventAdapter(QWidget* control);
+  void Resend(QEvent& event); // to the control, past this filter
+  void CommitFiltered(const QInputMethodEvent& input);
   QWidget* FControl;
   bool FInExit = false;
   bool FEntered = false;

@@ -43,8 +43,12 @@ protected:
     return *Window;
   }
 
-  // Gives the focus to a control with a mouse click through the X server.
-  void ClickInto(QWidget* control) { X.Click(control); }
+  // Gives the focus to a control with a mouse click through the X server, scrolling the
+  // capcode list to it first when it lies there.
+  void ClickInto(QWidget* control) {
+    ScrollIntoView(control);
+    X.Click(control);
+  }
 
   // Scrolls the capcode list so that a control on it is whole in view.
   void ScrollIntoView(QWidget* control) {
