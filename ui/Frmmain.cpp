@@ -134,13 +134,31 @@ void TfmMain::ScaleLayout() {
   ScaleX = static_cast<double>(width()) / RecordedWidth;
   ScaleY = static_cast<double>(height()) / RecordedHeight;
   ScaleGeometry(Components, Layout, ScaleX, ScaleY);
+  FitCapcodeList();
   scrCap->verticalScrollBar()->setValue(0);
   tabConfig->setVisible(true);
   PlacePageControl();
 }
 
 void TfmMain::PlacePageControl() {
-  PageControl1->move(PageControl1->x(), groupKeyDefine->geometry().bottom() + 1 + kPageControlGap);
+  QRect placed = PageControl1->geometry();
+  placed.moveTop(groupKeyDefine->geometry().bottom() + 1 + kPageControlGap);
+  // The menu and status bars keep their heights while the window shrinks, so the proportional
+  // height can reach below the window's area; the page control then ends where the area does,
+  // instead of running under the status bar.
+  if (placed.bottom() >= Background->height())
+    placed.setBottom(Background->height() - 1);
+  PageControl1->setGeometry(placed);
+}
+
+void TfmMain::FitCapcodeList() {
+  QRect extent;
+  for (const QGroupBox* group :
+       {grpCap0, grpCap1, grpCap2, grpCap3, grpCap4, grpCap5, grpCap6, grpCap7})
+    extent |= group->geometry();
+  // The same margin below and right of the groups as above and left of them.
+  scrCapContent->setMinimumSize(extent.right() + 1 + extent.left(),
+                                extent.bottom() + 1 + extent.top());
 }
 
 void TfmMain::resizeEvent(QResizeEvent* event) {

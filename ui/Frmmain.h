@@ -65,7 +65,8 @@ public:
   std::array<QLabel*, 8> HexLabels{};
   std::array<QLabel*, 8> RegisterLabels{};
 
-  // Layout record: outer size at creation and, per component, left, top, width, height, font.
+  // Layout record: outer size at creation and, per component the window places, left, top,
+  // width, height and font size.
   int RecordedWidth = 0, RecordedHeight = 0;
   double ScaleX = 1.0, ScaleY = 1.0;
   std::vector<TLayoutEntry> Layout;
@@ -253,7 +254,8 @@ private:
   QCheckBox* AddCheck(QWidget* parent, const char* name, const QString& text, QRect r);
   QGroupBox* AddGroup(QWidget* parent, const char* name, const QString& title, QRect r);
 
-  void PlacePageControl(); // 10 pixels below the Key Define group
+  void PlacePageControl(); // 10 pixels below the Key Define group, within the window
+  void FitCapcodeList();   // the capcode list's client to the extent of its groups
   bool FShown = false;
   bool FLayoutRecorded = false;
 };

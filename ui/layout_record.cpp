@@ -1,5 +1,8 @@
 #include "ui/layout_record.h"
 
+#include <QLayout>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
@@ -11,6 +14,21 @@ bool IsNonVisual(const QObject* component) {
                                       "TTimer",    "TMenuItem",   "TImageList",
                                       "TADOQuery", "TDataSource", "TADOConnection"};
   return kNonVisual.contains(component->property("ClassName").toString());
+}
+
+bool PlacedByWindow(const QObject* component) {
+  const auto* widget = qobject_cast<const QWidget*>(component);
+  if (!widget || widget->isWindow())
+    return false;
+  const QWidget* parent = widget->parentWidget();
+  if (!parent)
+    return false;
+  if (parent->layout() && parent->layout()->indexOf(widget) >= 0)
+    return false;
+  if (qobject_cast<const QStackedWidget*>(parent))
+    return false;
+  const auto* scrollBox = qobject_cast<const QScrollArea*>(parent->parentWidget());
+  return !(scrollBox && scrollBox->widget() == widget);
 }
 
 TLayoutEntry ScaledEntry(const TLayoutEntry& design, double sx, double sy) {
@@ -30,11 +48,9 @@ std::vector<TLayoutEntry> RecordGeometry(const std::vector<QObject*>& components
   std::vector<TLayoutEntry> entries(components.size());
   for (std::size_t c = 0; c < components.size(); ++c) {
     QObject* component = components[c];
-    if (IsNonVisual(component))
+    if (IsNonVisual(component) || !PlacedByWindow(component))
       continue;
     auto* widget = qobject_cast<QWidget*>(component);
-    if (!widget)
-      continue;
     TLayoutEntry& entry = entries[c];
     const QRect g = widget->geometry();
     entry.Left = g.x();

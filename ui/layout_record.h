@@ -18,12 +18,18 @@ struct TLayoutEntry {
 // layout rule names them; the layout record leaves them alone.
 bool IsNonVisual(const QObject* component);
 
+// Whether the window itself places a component. The toolkit places the others: the widgets a
+// layout manages, the pages of a tab control and a scroll box's client; recording and scaling
+// those would fight the toolkit over them (a page forced to a scaled copy of its size before
+// layout no longer fills its tab control). Only what the window places is recorded and scaled.
+bool PlacedByWindow(const QObject* component);
+
 // The values of an entry scaled by sx and sy, each truncated toward zero; the font is scaled by
 // the smaller factor (sy on a tie) and never falls below the smallest size the toolkit can show.
 TLayoutEntry ScaledEntry(const TLayoutEntry& design, double sx, double sy);
 
-// One entry per component, in component order; entries of components that are not recorded
-// stay unset.
+// One entry per component, in component order, for the visual components the window places;
+// the other entries stay unset.
 std::vector<TLayoutEntry> RecordGeometry(const std::vector<QObject*>& components);
 
 // Puts every recorded component at its design values scaled by sx and sy.

@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -265,14 +266,17 @@ void TfmMain::CreateControls() {
 }
 
 void TfmMain::CreateCapcodeGroups() {
+  // The scroll box fills its page whatever the page's size, which its tab control decides.
   scrCap = Add<QScrollArea>(tabCapcode, "scrCap", "TScrollBox");
-  scrCap->setGeometry(2, 2, 738, 376);
+  auto* page = new QVBoxLayout(tabCapcode);
+  page->setContentsMargins(2, 2, 2, 2);
+  page->addWidget(scrCap);
   scrCap->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   scrCap->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  scrCap->setWidgetResizable(false);
-  // The scroll box's client: the groups are placed on it as on the scroll box itself.
+  // The scroll box's client: the groups are placed on it as on the scroll box itself. It is as
+  // wide as the scroll box shows and as high as the groups need (FitCapcodeList).
   scrCapContent = Add<QWidget>(nullptr, "scrCapContent", "TScrollBoxClient");
-  scrCapContent->setGeometry(0, 0, 716, 8 * 148 + 4);
+  scrCap->setWidgetResizable(true);
   scrCap->setWidget(scrCapContent);
 
   QGroupBox** groups[8] = {&grpCap0, &grpCap1, &grpCap2, &grpCap3,
@@ -305,4 +309,5 @@ void TfmMain::CreateCapcodeGroups() {
     for (QWidget* w : std::initializer_list<QWidget*>{g, e, t, f, m})
       w->setProperty("Tag", i);
   }
+  FitCapcodeList();
 }

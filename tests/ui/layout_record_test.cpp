@@ -4,7 +4,10 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -93,6 +96,46 @@ TEST_F(TLayoutRecordWidgets, ScalesFromTheDesignValuesAndReturnsExactly) {
   EXPECT_EQ(Label->geometry(), QRect(10, 20, 80, 17));
   EXPECT_EQ(Label->font().pointSize(), 9);
   EXPECT_EQ(Edit->geometry(), QRect(101, 33, 51, 22));
+}
+
+TEST(TLayoutRecordPlacement, OnlyWhatTheWindowPlacesIsRecorded) {
+  QWidget root;
+  auto* placed = new QLabel("placed", &root);
+  placed->setGeometry(4, 4, 40, 17);
+  auto* tabs = new QTabWidget(&root);
+  tabs->setGeometry(10, 40, 300, 200);
+  auto* page = new QWidget;
+  tabs->addTab(page, "page");
+  auto* onPage = new QLineEdit(page);
+  auto* laidOut = new QWidget(page);
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(laidOut);
+  auto* box = new QScrollArea(&root);
+  auto* client = new QWidget;
+  box->setWidget(client);
+  auto* onClient = new QLabel("on the client", client);
+
+  EXPECT_TRUE(PlacedByWindow(placed));
+  EXPECT_TRUE(PlacedByWindow(tabs));
+  EXPECT_FALSE(PlacedByWindow(page)) << "the tab control places its pages";
+  EXPECT_TRUE(PlacedByWindow(onPage)) << "a page's own children are the window's to place";
+  EXPECT_FALSE(PlacedByWindow(laidOut)) << "a layout places what it holds";
+  EXPECT_TRUE(PlacedByWindow(box));
+  EXPECT_FALSE(PlacedByWindow(client)) << "the scroll box places its client";
+  EXPECT_TRUE(PlacedByWindow(onClient));
+  EXPECT_FALSE(PlacedByWindow(&root)) << "nor the window itself";
+
+  const std::vector<QObject*> components{placed, page, laidOut, client, onClient};
+  const std::vector<TLayoutEntry> entries = RecordGeometry(components);
+  EXPECT_TRUE(entries[0].Recorded);
+  EXPECT_FALSE(entries[1].Recorded);
+  EXPECT_FALSE(entries[2].Recorded);
+  EXPECT_FALSE(entries[3].Recorded);
+  EXPECT_TRUE(entries[4].Recorded);
+  const QRect pageBefore = page->geometry();
+  ScaleGeometry(components, entries, 2.0, 2.0);
+  EXPECT_EQ(page->geometry(), pageBefore) << "a page is left to its tab control";
+  EXPECT_EQ(placed->geometry(), QRect(8, 8, 80, 34));
 }
 
 } // namespace

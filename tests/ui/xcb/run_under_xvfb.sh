@@ -26,7 +26,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # The server picks a free display itself and writes its number to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
 server=$!
 for _ in $(seq 200); do
   [[ -s "$work/display" ]] && break
