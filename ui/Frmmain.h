@@ -1,16 +1,20 @@
 #pragma once
 // TfmMain: the main window. Its members are its controls; its methods are their handlers.
 // The shell (creation, first showing, closing, layout, control tables, RenderImage) lives in
-// Frmmain.cpp; the handlers of each subsystem live in the matching ui/*_handlers.cpp.
+// Frmmain.cpp, the construction of the controls in window_controls.cpp and register_panel.cpp,
+// and the handlers of each subsystem in the matching ui/*_handlers.cpp.
 
 #include "image/config_image.h"
 #include "link/link_host.h"
 #include "synth/synth_registers.h"
 #include "ui/event_adapter.h"
+#include "ui/layout_record.h"
 #include "ui/process_objects.h"
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <string>
 #include <vector>
@@ -26,7 +30,6 @@ class QMenu;
 class QMenuBar;
 class QPainter;
 class QProgressBar;
-class QRect;
 class QPushButton;
 class QScrollArea;
 class QStatusBar;
@@ -62,11 +65,8 @@ public:
   std::array<QLabel*, 8> HexLabels{};
   std::array<QLabel*, 8> RegisterLabels{};
 
-  // Layout record: outer size at creation and, per component, left, top, width, height, font.
-  struct TLayoutEntry {
-    bool Recorded = false;
-    int Left = 0, Top = 0, Width = 0, Height = 0, FontSize = 0;
-  };
+  // Layout record: outer size at creation and, per component the window places, left, top,
+  // width, height and font size.
   int RecordedWidth = 0, RecordedHeight = 0;
   double ScaleX = 1.0, ScaleY = 1.0;
   std::vector<TLayoutEntry> Layout;
@@ -245,11 +245,30 @@ protected:
   void resizeEvent(QResizeEvent* event) override;
 
 private:
-  template <typename T> T* Add(QWidget* parent, const char* name, const char* className);
-  void CreateControls();
+  // ---- Construction (window_controls.cpp, register_panel.cpp) ------------------------------
   void CreateMenus();
+  void CreateControls();
   void CreateCapcodeGroups();
   void CreateRegisterPanel();
+  // A new component with its name and class name, appended to the component list.
+  template <typename T> T* Add(QWidget* parent, const char* name, const char* className);
+  QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect r);
+  QLineEdit* AddEdit(QWidget* parent, const char* name, QRect r, int maxLength);
+  QComboBox* AddList(QWidget* parent, const char* name, const QStringList& items, int index,
+                     QRect r);
+  QCheckBox* AddCheck(QWidget* parent, const char* name, const QString& text, QRect r);
+  QGroupBox* AddGroup(QWidget* parent, const char* name, const QString& title, QRect r);
+
+  void PlacePageControl(); // 10 pixels below the Key Define group, within the window
+  void FitCapcodeList();   // the capcode list's client to the extent of its groups
   bool FShown = false;
   bool FLayoutRecorded = false;
 };
+
+template <typename T> T* TfmMain::Add(QWidget* parent, const char* name, const char* className) {
+  T* control = new T(parent);
+  control->setObjectName(name);
+  control->setProperty("ClassName", className);
+  Components.push_back(control);
+  return control;
+}

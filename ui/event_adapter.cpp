@@ -2,17 +2,49 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 
 namespace {
+
 int gExitDepth = 0;
-}
+
+// Watches the shortcut overrides of the whole application; a control of its window that asks
+// for one of the window's menu keys is refused, so the key goes to the menu item.
+class TShortcutKeeper : public QObject {
+public:
+  explicit TShortcutKeeper(QWidget* window) : QObject(window), FWindow(window) {
+    qApp->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride)
+      return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != FWindow)
+      return false;
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (const QAction* action : FWindow->actions())
+      if (action->shortcuts().contains(pressed)) {
+        event->ignore();
+        return true;
+      }
+    return false;
+  }
+
+private:
+  QWidget* FWindow;
+};
+
+} // namespace
 
 bool ExitHandlerRunning() {
   return gExitDepth > 0;
@@ -99,10 +131,18 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
     if (changed != 0) {
       QKeyEvent replaced(QEvent::KeyPress, key->key(), key->modifiers(),
                          QString(QChar(changed)) + text.mid(1));
-      FResending = true;
-      QApplication::sendEvent(FControl, &replaced);
-      FResending = false;
+      Resend(replaced);
     }
+    return true;
+  }
+  case QEvent::InputMethod: {
+    if (watched != FControl || !OnKeyPress || FResending)
+      break;
+    auto* input = static_cast<QInputMethodEvent*>(event);
+    // Pre-edit text alone is shown by the control and never part of its text: it passes.
+    if (input->commitString().isEmpty() && input->replacementLength() == 0)
+      break;
+    CommitFiltered(*input);
     return true;
   }
   case QEvent::MouseMove: {
@@ -127,6 +167,48 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void TEventAdapter::Resend(QEvent& event) {
+  FResending = true;
+  QApplication::sendEvent(FControl, &event);
+  FResending = false;
+}
+
+void TEventAdapter::CommitFiltered(const QInputMethodEvent& input) {
+  QPointer<QWidget> control(FControl);
+  // The entry goes on while the control keeps the window's focus; a key filter that ends it
+  // (Enter, a full box) drops the rest of the commit, as the keys typed after it would not
+  // reach the box either.
+  auto entryGoesOn = [&] { return control && control->window()->focusWidget() == control; };
+  if (input.replacementLength() != 0) {
+    QInputMethodEvent replacement;
+    replacement.setCommitString(QString(), input.replacementStart(), input.replacementLength());
+    Resend(replacement);
+  }
+  const QString text = input.commitString();
+  for (qsizetype i = 0; i < text.size() && entryGoesOn();) {
+    const qsizetype units =
+        text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2
+                                                                                               : 1;
+    QString piece = text.mid(i, units);
+    i += units;
+    const char16_t typed = piece.at(0).unicode();
+    char16_t changed = typed;
+    OnKeyPress(FControl, changed);
+    if (changed == 0 || !entryGoesOn())
+      continue;
+    if (changed != typed)
+      piece = QString(QChar(changed)) + piece.mid(1);
+    // One character at a time, so the filter sees each one after the one before it.
+    QInputMethodEvent one;
+    one.setCommitString(piece);
+    Resend(one);
+  }
+  if (entryGoesOn() && !input.preeditString().isEmpty()) {
+    QInputMethodEvent preedit(input.preeditString(), input.attributes());
+    Resend(preedit);
+  }
+}
+
 void OnListClick(QComboBox* list, TNotifyEvent handler) {
   QObject::connect(list, &QComboBox::activated, list,
                    [list, handler = std::move(handler)](int) { handler(list); });
@@ -140,4 +222,8 @@ void OnCheckClick(QCheckBox* box, TNotifyEvent handler) {
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler) {
   QObject::connect(button, &QAbstractButton::clicked, button,
                    [button, handler = std::move(handler)](bool) { handler(button); });
+}
+
+void KeepMenuShortcuts(QWidget* window) {
+  new TShortcutKeeper(window);
 }

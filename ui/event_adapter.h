@@ -1,7 +1,8 @@
 #pragma once
 // Turns the toolkit's events into the window's named handlers: enter and exit of edit boxes
 // and memos, key presses with a replaceable character, clicks of lists and check boxes, and
-// mouse movement over a control's own area.
+// mouse movement over a control's own area. Text an input method commits passes the key press
+// handler character by character, like typed text.
 
 #include <QObject>
 #include <functional>
@@ -9,6 +10,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QInputMethodEvent;
 class QWidget;
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -34,6 +36,8 @@ protected:
 
 private:
   explicit TEventAdapter(QWidget* control);
+  void Resend(QEvent& event); // to the control, past this filter
+  void CommitFiltered(const QInputMethodEvent& input);
   QWidget* FControl;
   bool FInExit = false;
   bool FEntered = false;
@@ -46,6 +50,11 @@ void OnListClick(QComboBox* list, TNotifyEvent handler);
 void OnCheckClick(QCheckBox* box, TNotifyEvent handler);
 // A button's click.
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler);
+
+// Keeps the keys of the window's menu items for the menu wherever the focus is: no control takes
+// one of them for an editing function of its own (on X11 line edits and memos bind Ctrl+E to
+// "end of line", which would leave File > Exit dead while an edit box has the focus).
+void KeepMenuShortcuts(QWidget* window);
 
 // True while some exit handler runs; a focus change made by it is not a new entry.
 bool ExitHandlerRunning();

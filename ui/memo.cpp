@@ -1,5 +1,6 @@
 #include "ui/memo.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
@@ -38,4 +39,16 @@ void TMemo::insertFromMimeData(const QMimeData* source) {
   if (text.size() > room)
     text.truncate(room);
   textCursor().insertText(text);
+}
+
+void TMemo::inputMethodEvent(QInputMethodEvent* event) {
+  const int room = Room();
+  if (event->commitString().size() <= room) {
+    QPlainTextEdit::inputMethodEvent(event);
+    return;
+  }
+  QInputMethodEvent cut(event->preeditString(), event->attributes());
+  cut.setCommitString(event->commitString().left(room > 0 ? room : 0), event->replacementStart(),
+                      event->replacementLength());
+  QPlainTextEdit::inputMethodEvent(&cut);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A multi-line memo with a maximum length in characters (0: no limit), enforced for typed and
-// pasted text alike. Enter never adds a line: messages are one line.
+// A multi-line memo with a maximum length in characters (0: no limit), enforced for typed,
+// pasted and input-method text alike. Enter never adds a line: messages are one line.
 
 #include <QPlainTextEdit>
 
@@ -17,6 +17,7 @@ public:
 protected:
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
   int Room() const;
