@@ -104,6 +104,55 @@ TEST(RegisterMap, EveryFieldRoundTripsAlone) {
   }
 }
 
+// The INI file's two orders come from the places the register map gives each field.
+TEST(RegisterMap, IniOrdersFollowTheTable) {
+  const char* const load[30] = {
+      "1 RF_P",    "0 RF_N",   "0 RF_FN",  "1 RF_PD",  "1 RF_R",   "1 RF_FD", "2 IF_PD", "4 IF_P",
+      "2 IF_N",    "3 ACCESS", "3 RF_CPG", "3 IF_R",   "4 ATPU",   "4 DITH",  "4 FM",    "4 OSC_2X",
+      "4 OSC_OUT", "4 IF_CPP", "4 RF_CPP", "4 MUX",    "5 RF_FD",  "5 RF_FN", "6 CSR",   "6 RF_CPF",
+      "6 RF_TOC",  "7 DIV4",   "7 IF_RST", "7 RF_RST", "7 IF_CPT", "7 RF_CPT"};
+  for (std::size_t i = 0; i < 30; ++i) {
+    const TRegisterField* field = IniLoadOrder()[i];
+    ASSERT_NE(field, nullptr) << i;
+    EXPECT_EQ(std::to_string(field->Register) + " " + field->Name, load[i]) << i;
+    EXPECT_NE(field->Default, nullptr) << field->Name;
+    EXPECT_EQ(IniSection(*field), "Reg " + std::to_string(field->Register));
+  }
+  const std::string save =
+      "0:RF_N,RF_FN,R0_C 1:RF_FD,RF_P,RF_PD,RF_R,R1_C 2:IF_N,IF_PD,R2_C 3:ACCESS,IF_R,RF_CPG,R3_C "
+      "4:ATPU,DITH,Fixed1,Fixed2,FM,IF_CPP,IF_P,MUX,OSC_2X,OSC_OUT,RF_CPP,R4_C 5:RF_FD,RF_FN,R5_C "
+      "6:CSR,RF_CPF,RF_TOC,R6_C 7:DIV4,Fixed1,Fixed2,IF_CPT,IF_RST,RF_CPT,RF_RST,R7_C";
+  std::string written;
+  int section = -1;
+  for (const TRegisterField* field : IniSaveOrder()) {
+    ASSERT_NE(field, nullptr);
+    if (field->Register != section) {
+      EXPECT_EQ(field->Register, section + 1) << "sections are written Reg 0 to Reg 7";
+      section = field->Register;
+      written += (written.empty() ? "" : " ") + std::to_string(section) + ":";
+    } else {
+      written += ",";
+    }
+    written += field->Name;
+  }
+  EXPECT_EQ(written, save);
+  // Every field is saved; exactly the 30 loaded ones have a default and a range message.
+  int loaded = 0;
+  for (const TRegisterField& field : kRegisterFields) {
+    EXPECT_GE(field.SaveOrder, 1) << field.Name;
+    if (field.LoadOrder == 0) {
+      EXPECT_EQ(field.Default, nullptr) << field.Name;
+      continue;
+    }
+    ++loaded;
+    EXPECT_NE(field.RangeMessage, nullptr) << field.Name;
+    EXPECT_LE(field.Low, field.High) << field.Name;
+    EXPECT_LE(field.High, (std::int64_t{1} << field.Width) - 1)
+        << field.Name << ": loading accepts only what the field can hold";
+  }
+  EXPECT_EQ(loaded, 30);
+}
+
 TEST(Frequency, DisplayOfTheDefaultImageAndOfTheIniDefaults) {
   TSynthRegisters synth;
   TConfigImage image;
