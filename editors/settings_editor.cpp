@@ -136,21 +136,6 @@ std::string NotHexadecimalMessage(std::string_view text, std::string_view field)
   return NotANumberMessage(text, "hexadecimal", field);
 }
 
-void WriteBitRate(TConfigImage& image, int itemIndex) {
-  if (itemIndex >= 0)
-    image.WriteBitField(kOptionByte, kBitRateShift, static_cast<unsigned>(itemIndex),
-                        kBitRateWidth);
-}
-
-void WritePolarity(TConfigImage& image, int itemIndex) {
-  if (itemIndex >= 0)
-    image.WriteBitField(kOptionByte, kPolarityShift, itemIndex == 0 ? 1u : 0u, kPolarityWidth);
-}
-
-void WriteKeyBeep(TConfigImage& image, bool enabled) {
-  image.WriteBitField(kOptionByte, kKeyBeepShift, enabled ? 1u : 0u, kKeyBeepWidth);
-}
-
 const std::array<std::uint8_t, kMaxCapcodes>& DefaultKeyMap(std::uint8_t count) {
   return count == 1 ? kKeyMap1 : count == 4 ? kKeyMap4 : kKeyMap8;
 }

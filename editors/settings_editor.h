@@ -1,6 +1,7 @@
 #pragma once
 // The paging parameters and the key map: checking the edit boxes' values and writing the
-// option byte, the repeat fields, the capcode set and the key assignments into the image.
+// capcode set and the key assignments into the image. The fields themselves are declared in
+// config_fields.h.
 
 #include "image/config_image.h"
 
@@ -46,11 +47,6 @@ std::uint8_t CodeValue(std::string_view text);
 // Messages for pasted text that is not a number; the box names what was left unchanged.
 std::string NotDecimalMessage(std::string_view text, std::string_view field);
 std::string NotHexadecimalMessage(std::string_view text, std::string_view field);
-
-// Option byte fields, by the item index of their list or the state of their check box.
-void WriteBitRate(TConfigImage& image, int itemIndex);  // "512 bps", "1200 bps", "2400 bps"
-void WritePolarity(TConfigImage& image, int itemIndex); // "Normal" (bit 1), "Invert" (bit 0)
-void WriteKeyBeep(TConfigImage& image, bool enabled);
 
 // The key map a capcode set starts with; only the first `count` entries are written.
 const std::array<std::uint8_t, kMaxCapcodes>& DefaultKeyMap(std::uint8_t count);

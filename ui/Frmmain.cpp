@@ -3,6 +3,7 @@
 
 #include "ui/Frmmain.h"
 
+#include "editors/config_fields.h"
 #include "editors/key_names.h"
 #include "editors/record_reading.h"
 #include "ui/Frmabout.h"
@@ -32,6 +33,19 @@ constexpr int kPageControlGap = 10;
 
 QString Hex2(unsigned value) {
   return QString::asprintf("%02X", value & 0xFFu);
+}
+
+// A paging parameter in its control: a list's item (none when no item stands for the value),
+// a check box's tick, a box's number.
+void ShowSetting(const TConfigImage& image, const TConfigField& field, QWidget* control) {
+  if (auto* list = qobject_cast<QComboBox*>(control)) {
+    const int item = ItemIndex(image, field);
+    list->setCurrentIndex(item < list->count() ? item : -1);
+  } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
+    check->setChecked(Ticked(image, field));
+  } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+    box->setText(QString::number(ShownNumber(image, field)));
+  }
 }
 
 } // namespace
@@ -91,10 +105,10 @@ void TfmMain::FormShow() {
   PageControl1->setVisible(true);
   PlacePageControl();
   cboPCCommand->clear();
-  cboPCCommand->addItems({"NONE", "ZRCOMP2", "RF TEST"});
+  for (const char* item : kFieldPcCommand.Items)
+    cboPCCommand->addItem(item);
   // The selector follows the image's PC command byte rather than always showing "NONE".
-  const int command = Image[kPcCommand];
-  cboPCCommand->setCurrentIndex(command < cboPCCommand->count() ? command : -1);
+  ShowSetting(Image, kFieldPcCommand, cboPCCommand);
   edtNull->setFocus(Qt::OtherFocusReason);
 }
 
@@ -232,23 +246,23 @@ void TfmMain::RenderImage() {
   FillRegisterGrid();
   ShowRegisterControls();
   ShowFrequency();
-  cboBaud->setCurrentIndex(
-      static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth)) <
-              cboBaud->count()
-          ? static_cast<int>(Image.ReadBitField(kOptionByte, kBitRateShift, kBitRateWidth))
-          : -1);
-  cboPolarity->setCurrentIndex(Image.ReadBitField(kOptionByte, kPolarityShift, kPolarityWidth) ? 0
-                                                                                               : 1);
-  chkKeyBeep->setChecked(Image.ReadBitField(kOptionByte, kKeyBeepShift, kKeyBeepWidth) == 1);
-  const int selector =
-      static_cast<int>(Image.ReadBitField(kOptionByte, kSelectorShift, kSelectorWidth));
-  cboSet->setCurrentIndex(selector < cboSet->count() ? selector : -1);
-  cboSetClick(cboSet);
-  edtRepeatTimes->setText(QString::number(Image[kRepeatCount] + 1));
-  edtWaitTime->setText(QString::number(Image[kRepeatWait]));
-  const int command = Image[kPcCommand];
-  cboPCCommand->setCurrentIndex(command < cboPCCommand->count() ? command : -1);
-  chkKeyMode->setChecked(Image[kTriggerEdge] != 0);
+  // The paging parameters, in the order they are declared; the capcode set's handler runs
+  // right after the set is shown.
+  const std::pair<const TConfigField*, QWidget*> controls[] = {{&kFieldBitRate, cboBaud},
+                                                               {&kFieldPolarity, cboPolarity},
+                                                               {&kFieldKeyBeep, chkKeyBeep},
+                                                               {&kFieldCapcodeSet, cboSet},
+                                                               {&kFieldRepeatTimes, edtRepeatTimes},
+                                                               {&kFieldRepeatWait, edtWaitTime},
+                                                               {&kFieldPcCommand, cboPCCommand},
+                                                               {&kFieldTriggerRising, chkKeyMode}};
+  for (const TConfigField* field : kGeneralFields)
+    for (const auto& [shown, control] : controls)
+      if (shown == field) {
+        ShowSetting(Image, *field, control);
+        if (control == cboSet)
+          cboSetClick(cboSet);
+      }
   RenderCapcodes();
   RenderKeyMap();
 }

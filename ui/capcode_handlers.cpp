@@ -5,6 +5,7 @@
 #include "ui/Frmmain.h"
 
 #include "editors/chinese_text.h"
+#include "editors/config_fields.h"
 #include "editors/key_filters.h"
 #include "editors/message_record.h"
 #include "editors/settings_editor.h"
@@ -197,8 +198,7 @@ void TfmMain::cboType0Click(QObject* Sender) {
     return;
   const int entry = TagOf(Sender);
   const int picked = TypeSelectors[entry]->currentIndex();
-  const std::size_t typeOffset = TConfigImage::CapcodeRecordOffset(entry) + kCapcodeTypeOffset;
-  const bool changed = picked != Image[typeOffset];
+  const bool changed = picked != static_cast<int>(StoredValue(Image, kFieldType, entry));
   // While the boxes are reset, this entry's memo still holds the text of its old type; it is
   // stored below with the new type's text, so it is left out of the re-store.
   FTypeChangeEntry = changed ? entry : -1;
@@ -209,7 +209,7 @@ void TfmMain::cboType0Click(QObject* Sender) {
   FTypeChangeEntry = -1;
   if (!changed || picked < 0)
     return;
-  Image[typeOffset] = static_cast<std::uint8_t>(picked);
+  WriteItem(Image, kFieldType, picked, entry);
   const auto type = static_cast<TMessageType>(picked);
   MessageMemos[entry]->SetText(DefaultMessageText(type));
   if (type != TMessageType::ToneOnly)
@@ -219,10 +219,7 @@ void TfmMain::cboType0Click(QObject* Sender) {
 
 void TfmMain::cboFun0Click(QObject* Sender) {
   const int entry = TagOf(Sender);
-  const int picked = FunctionSelectors[entry]->currentIndex();
-  if (picked >= 0)
-    Image[TConfigImage::CapcodeRecordOffset(entry) + kCapcodeFunctionOffset] =
-        static_cast<std::uint8_t>(picked);
+  WriteItem(Image, kFieldFunction, FunctionSelectors[entry]->currentIndex(), entry);
 }
 
 void TfmMain::memMsg0KeyPress(QObject* Sender, char16_t& Key) {

@@ -4,6 +4,7 @@
 
 #include "ui/Frmmain.h"
 
+#include "editors/config_fields.h"
 #include "editors/key_filters.h"
 #include "editors/settings_editor.h"
 #include "ui/memo.h"
@@ -50,15 +51,15 @@ void TfmMain::WireSettings() {
 }
 
 void TfmMain::cboBaudClick(QObject*) {
-  WriteBitRate(Image, cboBaud->currentIndex());
+  WriteItem(Image, kFieldBitRate, cboBaud->currentIndex());
 }
 
 void TfmMain::cboPolarityClick(QObject*) {
-  WritePolarity(Image, cboPolarity->currentIndex());
+  WriteItem(Image, kFieldPolarity, cboPolarity->currentIndex());
 }
 
 void TfmMain::chkKeyBeepClick(QObject*) {
-  WriteKeyBeep(Image, chkKeyBeep->isChecked());
+  WriteTicked(Image, kFieldKeyBeep, chkKeyBeep->isChecked());
 }
 
 void TfmMain::edtRepeatTimesEnter(QObject* Sender) {
@@ -76,13 +77,13 @@ void TfmMain::edtRepeatTimesKeyPress(QObject* Sender, char16_t& Key) {
 
 void TfmMain::edtRepeatTimesExit(QObject*) {
   const QString text = edtRepeatTimes->text();
-  const TFieldCheck check = CheckRepeatTimes(text.toStdString());
+  const TFieldCheck check = kFieldRepeatTimes.Check(text.toStdString());
   switch (check.Status) {
   case TFieldStatus::Restore:
-    edtRepeatTimes->setText(QString::number(Image[kRepeatCount] + 1));
+    edtRepeatTimes->setText(QString::number(ShownNumber(Image, kFieldRepeatTimes)));
     return;
   case TFieldStatus::OutOfRange:
-    ShowMessage(kMsgRepeatRange);
+    ShowMessage(kFieldRepeatTimes.RangeMessage);
     edtRepeatTimes->setFocus(Qt::OtherFocusReason);
     return;
   case TFieldStatus::NotANumber:
@@ -91,20 +92,20 @@ void TfmMain::edtRepeatTimesExit(QObject*) {
     edtRepeatTimes->setFocus(Qt::OtherFocusReason);
     return;
   case TFieldStatus::Store:
-    Image[kRepeatCount] = static_cast<std::uint8_t>(check.Value - 1);
+    WriteShownNumber(Image, kFieldRepeatTimes, check.Value);
     return;
   }
 }
 
 void TfmMain::edtWaitTimeExit(QObject*) {
   const QString text = edtWaitTime->text();
-  const TFieldCheck check = CheckWaitTime(text.toStdString());
+  const TFieldCheck check = kFieldRepeatWait.Check(text.toStdString());
   switch (check.Status) {
   case TFieldStatus::Restore:
-    edtWaitTime->setText(QString::number(Image[kRepeatWait]));
+    edtWaitTime->setText(QString::number(ShownNumber(Image, kFieldRepeatWait)));
     return;
   case TFieldStatus::OutOfRange:
-    ShowMessage(kMsgWaitRange);
+    ShowMessage(kFieldRepeatWait.RangeMessage);
     edtWaitTime->setFocus(Qt::OtherFocusReason);
     return;
   case TFieldStatus::NotANumber:
@@ -113,19 +114,17 @@ void TfmMain::edtWaitTimeExit(QObject*) {
     edtWaitTime->setFocus(Qt::OtherFocusReason);
     return;
   case TFieldStatus::Store:
-    Image[kRepeatWait] = static_cast<std::uint8_t>(check.Value);
+    WriteShownNumber(Image, kFieldRepeatWait, check.Value);
     return;
   }
 }
 
 void TfmMain::cboPCCommandClick(QObject*) {
-  const int picked = cboPCCommand->currentIndex();
-  if (picked >= 0)
-    Image[kPcCommand] = static_cast<std::uint8_t>(picked);
+  WriteItem(Image, kFieldPcCommand, cboPCCommand->currentIndex());
 }
 
 void TfmMain::chkKeyModeClick(QObject*) {
-  Image[kTriggerEdge] = chkKeyMode->isChecked() ? 1 : 0;
+  WriteTicked(Image, kFieldTriggerRising, chkKeyMode->isChecked());
 }
 
 void TfmMain::edtHeaderCodeKeyPress(QObject* Sender, char16_t& Key) {

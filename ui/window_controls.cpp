@@ -4,6 +4,7 @@
 
 #include "ui/Frmmain.h"
 
+#include "editors/config_fields.h"
 #include "image/table_file.h"
 #include "ui/drop_down_list.h"
 #include "ui/file_dialogs.h"
@@ -27,6 +28,14 @@
 namespace {
 
 constexpr int kDesignFontSize = 8;
+
+// A list's items, a check box's caption: as the field declares them.
+QStringList ItemsOf(const TConfigField& field) {
+  QStringList items;
+  for (const char* item : field.Items)
+    items << item;
+  return items;
+}
 constexpr int kPollInterval = 2000;
 
 } // namespace
@@ -171,12 +180,14 @@ void TfmMain::CreateControls() {
   GroupBox1->setMouseTracking(true);
   TEventAdapter::Of(GroupBox1).OnMouseMove = [this](QObject* s) { BackgroundMouseMove(s); };
   lblBaud = AddLabel(GroupBox1, "lblBaud", "Baud Rate", QRect(12, 22, 70, 17));
-  cboBaud =
-      AddList(GroupBox1, "cboBaud", {"512 bps", "1200 bps", "2400 bps"}, 0, QRect(84, 19, 100, 22));
+  cboBaud = AddList(GroupBox1, "cboBaud", ItemsOf(kFieldBitRate), 0, QRect(84, 19, 100, 22));
   lblPolarity = AddLabel(GroupBox1, "lblPolarity", "Polarity", QRect(204, 22, 56, 17));
-  cboPolarity = AddList(GroupBox1, "cboPolarity", {"Normal", "Invert"}, 0, QRect(262, 19, 90, 22));
-  chkKeyBeep = AddCheck(GroupBox1, "chkKeyBeep", "Key Beep Enable", QRect(380, 20, 160, 20));
-  chkKeyMode = AddCheck(GroupBox1, "chkKeyMode", "Enable Trigger Rising", QRect(560, 20, 180, 20));
+  cboPolarity =
+      AddList(GroupBox1, "cboPolarity", ItemsOf(kFieldPolarity), 0, QRect(262, 19, 90, 22));
+  chkKeyBeep =
+      AddCheck(GroupBox1, "chkKeyBeep", ItemsOf(kFieldKeyBeep)[0], QRect(380, 20, 160, 20));
+  chkKeyMode =
+      AddCheck(GroupBox1, "chkKeyMode", ItemsOf(kFieldTriggerRising)[0], QRect(560, 20, 180, 20));
   lblRepeatTimes = AddLabel(GroupBox1, "lblRepeatTimes", "Repeat Times", QRect(12, 52, 80, 17));
   edtRepeatTimes = AddEdit(GroupBox1, "edtRepeatTimes", QRect(94, 49, 46, 22), 7);
   lblTimes = AddLabel(GroupBox1, "lblTimes", "times", QRect(144, 52, 40, 17));
@@ -196,14 +207,12 @@ void TfmMain::CreateControls() {
   groupKeyDefine->setMouseTracking(true);
   TEventAdapter::Of(groupKeyDefine).OnMouseMove = [this](QObject* s) { BackgroundMouseMove(s); };
   lblSet = AddLabel(groupKeyDefine, "lblSet", "CapCode Set", QRect(12, 22, 80, 17));
-  cboSet = AddList(groupKeyDefine, "cboSet", {"1 Set", "4 Set", "8 Set"}, 2, QRect(94, 19, 80, 22));
+  cboSet = AddList(groupKeyDefine, "cboSet", ItemsOf(kFieldCapcodeSet), 2, QRect(94, 19, 80, 22));
   QLabel** keyLabels[8] = {&lblKey0, &lblKey1, &lblKey2, &lblKey3,
                            &lblKey4, &lblKey5, &lblKey6, &lblKey7};
   QComboBox** keyLists[8] = {&cboKey0, &cboKey1, &cboKey2, &cboKey3,
                              &cboKey4, &cboKey5, &cboKey6, &cboKey7};
-  QStringList keyNames;
-  for (int k = 1; k <= 8; ++k)
-    keyNames << QString("KEY_S%1").arg(k);
+  const QStringList keyNames = ItemsOf(kFieldKey);
   for (int k = 0; k < 8; ++k) {
     const int x = 200 + (k % 4) * 136;
     const int y = k < 4 ? 19 : 50;
@@ -298,11 +307,10 @@ void TfmMain::CreateCapcodeGroups() {
     QLineEdit* e = *edits[i] = AddEdit(g, "edtCap" + n, QRect(92, 19, 80, 22), 7);
     AddLabel(g, "lblMsgType" + n, "Message Type", QRect(196, 22, 80, 17));
     QComboBox* t = *types[i] =
-        AddList(g, "cboType" + n, {"Alpha", "Digit(0x0C)", "Digit(0x0F)", "Tone Only", "Binary"}, 0,
-                QRect(278, 19, 110, 22));
+        AddList(g, "cboType" + n, ItemsOf(kFieldType), 0, QRect(278, 19, 110, 22));
     AddLabel(g, "lblFunction" + n, "Function Bit", QRect(412, 22, 76, 17));
     QComboBox* f = *functions[i] =
-        AddList(g, "cboFun" + n, {"0 0", "0 1", "1 0", "1 1"}, 0, QRect(490, 19, 60, 22));
+        AddList(g, "cboFun" + n, ItemsOf(kFieldFunction), 0, QRect(490, 19, 60, 22));
     TMemo* m = *memos[i] = Add<TMemo>(g, "memMsg" + n, "TMemo");
     m->setGeometry(10, 48, 688, 86);
     m->SetMaxLength(79);

@@ -1,5 +1,6 @@
 // Paging parameters and key map: value checks, option byte fields, capcode sets, key assignment.
 
+#include "editors/config_fields.h"
 #include "editors/key_names.h"
 #include "editors/settings_editor.h"
 
@@ -10,22 +11,22 @@ namespace {
 TEST(SettingsEditor, OptionByteFieldsKeepTheirNeighbours) {
   TConfigImage image;
   ASSERT_EQ(image[kOptionByte], 0x0A);
-  WriteBitRate(image, 2); // "2400 bps"
+  WriteItem(image, kFieldBitRate, 2); // "2400 bps"
   EXPECT_EQ(image[kOptionByte], 0x2A);
-  WritePolarity(image, 1); // "Invert"
+  WriteItem(image, kFieldPolarity, 1); // "Invert"
   EXPECT_EQ(image[kOptionByte], 0x22);
-  WriteKeyBeep(image, true);
+  WriteTicked(image, kFieldKeyBeep, true);
   EXPECT_EQ(image[kOptionByte], 0x26);
-  WritePolarity(image, 0);
-  WriteKeyBeep(image, false);
-  WriteBitRate(image, 1);
+  WriteItem(image, kFieldPolarity, 0);
+  WriteTicked(image, kFieldKeyBeep, false);
+  WriteItem(image, kFieldBitRate, 1);
   EXPECT_EQ(image[kOptionByte], 0x1A);
   image[kOptionByte] = 0xC0; // reserved bits
-  WriteBitRate(image, 2);
-  WritePolarity(image, 0);
-  WriteKeyBeep(image, true);
+  WriteItem(image, kFieldBitRate, 2);
+  WriteItem(image, kFieldPolarity, 0);
+  WriteTicked(image, kFieldKeyBeep, true);
   EXPECT_EQ(image[kOptionByte], 0xEC);
-  WriteBitRate(image, -1); // a list without selection writes nothing
+  WriteItem(image, kFieldBitRate, -1); // a list without selection writes nothing
   EXPECT_EQ(image[kOptionByte], 0xEC);
 }
 
