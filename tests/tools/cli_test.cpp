@@ -77,7 +77,8 @@ TEST_F(TCli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Cli({"read", "--out", "x.tbl"}).Exit, 2) << "no port";
   EXPECT_EQ(Cli({"check"}).Exit, 2);
   EXPECT_EQ(Cli({"show", "a", "b"}).Exit, 2);
-  EXPECT_EQ(Cli({"check", "a", "--json"}).Exit, 2);
+  EXPECT_EQ(Cli({"check", "a", "--port", "/dev/null"}).Exit, 2) << "an option of another command";
+  EXPECT_EQ(Cli({"show", "a", "--frobnicate"}).Exit, 2);
   const TRun help = Cli({"--help"});
   EXPECT_EQ(help.Exit, 0);
   EXPECT_NE(help.Out.find("verify --port DEVICE FILE"), std::string::npos);

@@ -3,11 +3,13 @@
 #include "cli.h"
 #include "image/table_file.h"
 #include "link/link_operations.h"
+#include "link/port_list.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -105,124 +107,219 @@ std::string OpenFailureReason(const std::string& device) {
       return "";
     const int code = static_cast<int>(error.SystemError);
     // The lock another program holds answers "would block", which says nothing to a user.
-    const std::string reason =
-        code == EWOULDBLOCK ? std::string(std::strerror(EBUSY)) + " (locked by another program)"
-                            : std::strerror(code);
-    return TCommPort::DevicePath(device) + ": " + reason;
+    return code == EWOULDBLOCK
+               ? std::generic_category().message(EBUSY) + " (locked by another program)"
+               : std::generic_category().message(code);
   }
 }
 
-// Tells why an operation failed; a port that could not be opened also gets its system reason.
-int FailOperation(TConsole& console, TOutcome outcome, const std::string& device) {
+// What a failed operation on `device` tells: the link's last message, and for a port that
+// could not be opened the system's reason under it.
+TResult PortFailure(TConsole& console, TOutcome outcome, const std::string& device) {
   console.Bar.Clear();
-  std::string text = console.LastMessage.empty() ? "Link failed" : console.LastMessage;
+  TResult result = TResult::Failure(
+      "port", device, console.LastMessage.empty() ? "Link failed" : console.LastMessage);
   if (outcome == TOutcome::PortFailed)
-    if (const std::string reason = OpenFailureReason(device); !reason.empty())
-      text += "\n" + reason;
-  return Fail(text);
+    if (const std::string reason = OpenFailureReason(device); !reason.empty()) {
+      result.Details.push_back(TCommPort::DevicePath(device) + ": " + reason);
+      result.Add("reason", QString::fromStdString(reason));
+    }
+  return result;
 }
 
-// Links to the encoder on the one port given.
-bool Link(TLinkState& state, TConsole& console, const std::string& device) {
+// Links to the encoder on the one port given; a failure is told in `failure`.
+bool Link(TLinkState& state, TConsole& console, const std::string& device, TResult& failure) {
   state.Ports.Slots[0] = device;
   state.Ports.Count = 1;
   state.SelectedPort = 0;
   const TOutcome outcome = LinkEncoder(state, console.Host);
   if (outcome == TOutcome::Success)
     return true;
-  FailOperation(console, outcome, device);
+  failure = PortFailure(console, outcome, device);
+  if (outcome == TOutcome::WrongModel)
+    failure.Add("identification", QString::fromStdString(IdentificationLine(state.Identification)));
   return false;
 }
 
-} // namespace
+struct TLinkOptions {
+  std::vector<std::string> Ports;
+  std::vector<std::string> Out;
+  std::string File;
+};
 
-int RunPorts(const TCommandLine&) {
+std::string OnePort(const TLinkOptions& options) {
+  if (options.Ports.empty())
+    throw EUsage("--port DEVICE is required");
+  if (options.Ports.size() > 1)
+    throw EUsage("--port was given twice; one port at a time");
+  return options.Ports.front();
+}
+
+int RunPorts(TReport& report) {
   TPortList list;
   RefreshPortList(list);
   for (int slot = 0; slot < list.Count; ++slot) {
     const std::string& name = list.Slots[static_cast<std::size_t>(slot)];
-    std::printf("%d\t%s\t%s\n", slot, name.c_str(), TCommPort::DevicePath(name).c_str());
+    if (report.Options().Json) {
+      TResult result = TResult::Success("port", name, "present");
+      result.Add("slot", slot).Add("path", QString::fromStdString(TCommPort::DevicePath(name)));
+      report.Print(result);
+    } else if (!report.Options().Quiet) {
+      std::printf("%d\t%s\t%s\n", slot, name.c_str(), TCommPort::DevicePath(name).c_str());
+    }
   }
   return kExitOk;
 }
 
-int RunProbe(const TCommandLine& line) {
+int RunProbe(const TLinkOptions& options, TReport& report) {
+  const std::string port = OnePort(options);
   TLinkState state;
   TConsole console;
   console.Bar.Expect(kLinkSteps);
-  state.Ports.Slots[0] = *line.Port;
-  state.Ports.Count = 1;
-  const TOutcome outcome = LinkEncoder(state, console.Host);
-  if (outcome == TOutcome::Success)
-    console.Bar.Finish();
-  console.Bar.Clear();
-  if (outcome == TOutcome::Success || outcome == TOutcome::WrongModel)
-    std::printf("%s\n", IdentificationLine(state.Identification).c_str());
-  if (outcome == TOutcome::Success)
-    return kExitOk;
-  return FailOperation(console, outcome, *line.Port);
+  TResult failure;
+  if (!Link(state, console, port, failure)) {
+    report.Print(failure);
+    return report.ExitStatus();
+  }
+  console.Bar.Finish();
+  TResult result = TResult::Success("port", port, IdentificationLine(state.Identification));
+  report.Print(result);
+  return report.ExitStatus();
 }
 
-int RunRead(const TCommandLine& line) {
-  const bool toStandardOutput = *line.Out == "-";
+int RunRead(const TLinkOptions& options, TReport& report) {
+  const std::string port = OnePort(options);
+  if (options.Out.empty())
+    throw EUsage("--out FILE is required");
+  if (options.Out.size() > 1)
+    throw EUsage("--out was given twice; one output at a time");
+  const std::string out = options.Out.front();
+  const bool toStandardOutput = out == "-";
+  if (toStandardOutput && ::isatty(1) == 1)
+    throw EUsage("--out - would write 2048 binary bytes to the terminal; redirect standard output");
   // A file that cannot take the result is refused before the encoder is asked for it.
   if (!toStandardOutput)
-    if (const std::string problem = SaveTargetProblem(*line.Out); !problem.empty())
-      return Fail(*line.Out + ": " + problem);
+    if (const std::string problem = SaveTargetProblem(out); !problem.empty())
+      return report.Fail(out + ": " + problem);
   TLinkState state;
   TConsole console;
   console.Bar.Expect(kLinkSteps + kReadSteps);
-  if (!Link(state, console, *line.Port))
-    return kExitFailed;
+  TResult failure;
+  if (!Link(state, console, port, failure)) {
+    report.Print(failure);
+    return report.ExitStatus();
+  }
   TConfigImage image;
   const TOutcome outcome = ReadEncoder(state, console.Host, image, {});
-  if (outcome != TOutcome::Success)
-    return FailOperation(console, outcome, *line.Port);
+  if (outcome != TOutcome::Success) {
+    report.Print(PortFailure(console, outcome, port));
+    return report.ExitStatus();
+  }
   console.Bar.Finish();
   if (toStandardOutput) {
     const TImageBytes& bytes = image.Bytes();
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
         std::fflush(stdout) != 0)
-      return Fail(std::string("standard output: ") + std::strerror(errno));
+      return report.Fail(std::string("standard output: ") + std::strerror(errno));
     std::fputs("Read Success\n", stderr);
     return kExitOk;
   }
-  const TTableWrite written = WriteFileAtomically(*line.Out, image.Bytes());
+  const TTableWrite written = WriteFileAtomically(out, image.Bytes());
   if (!written.Ok)
-    return Fail(*line.Out + ": " + written.Error);
-  std::puts("Read Success");
-  return kExitOk;
+    return report.Fail(out + ": " + written.Error);
+  report.Print(TResult::Success("port", port, "Read Success"));
+  return report.ExitStatus();
 }
 
-namespace {
-
 // Write and verify: a checked table file, a link, then the operation on its image.
-int SendOrCompare(const TCommandLine& line, bool write) {
-  const std::optional<TImageBytes> bytes = LoadTableFile(line.Arguments[0]);
+int SendOrCompare(const TLinkOptions& options, TReport& report, bool write) {
+  const std::string port = OnePort(options);
+  std::string error;
+  const std::optional<TImageBytes> bytes = LoadTableFile(options.File, error);
   if (!bytes)
-    return kExitFailed;
+    return report.Fail(error);
   TLinkState state;
   TConsole console;
   console.Bar.Expect(kLinkSteps + (write ? kWriteSteps : kReadSteps));
-  if (!Link(state, console, *line.Port))
-    return kExitFailed;
+  TResult failure;
+  if (!Link(state, console, port, failure)) {
+    report.Print(failure);
+    return report.ExitStatus();
+  }
   TConfigImage image;
   image.Assign(*bytes);
   const TOutcome outcome =
       write ? WriteEncoder(state, console.Host, image) : VerifyEncoder(state, console.Host, image);
-  if (outcome != TOutcome::Success)
-    return FailOperation(console, outcome, *line.Port);
+  if (outcome != TOutcome::Success) {
+    report.Print(PortFailure(console, outcome, port));
+    return report.ExitStatus();
+  }
   console.Bar.Finish();
-  std::puts(write ? "Write Success" : "Verify success !");
-  return kExitOk;
+  report.Print(TResult::Success("port", port, write ? "Write Success" : "Verify success !"));
+  return report.ExitStatus();
 }
+
+const char* const kPortsHelp = R"(Usage: kx470-cli ports
+
+Lists the serial port slots the tool would probe, one line each: slot, name, device path.
+KX470_PORTS (device paths separated by ':') replaces the discovered ports.
+)";
+
+const char* const kProbeHelp = R"(Usage: kx470-cli probe --port DEVICE
+
+Brings the encoder on DEVICE into its programming mode and prints its identification:
+  PID:8,  MCU Type:1,  IAP Ver:1.0,  User Ver:1.27
+Exit status 0 when the encoder is a KX470U (PID 8 or 10), 1 otherwise.
+)";
+
+const char* const kReadHelp = R"(Usage: kx470-cli read --port DEVICE --out FILE
+
+Links to the encoder on DEVICE and reads its 2048-byte configuration. FILE is written, whole
+and at once, only when the read succeeded and the configuration's checksum is valid; a failed
+read never creates or changes FILE. A symbolic link FILE is followed and stays a link; a FILE
+that is a folder, a device or a FIFO is refused. With --out - the 2048 bytes go to standard
+output and "Read Success" to standard error.
+)";
+
+const char* const kWriteHelp = R"(Usage: kx470-cli write --port DEVICE FILE
+
+Checks FILE's checksum as File > Open does, links to the encoder on DEVICE and programs the
+configuration into it (the checksum is stored first). Prints "Write Success".
+)";
+
+const char* const kVerifyHelp = R"(Usage: kx470-cli verify --port DEVICE FILE
+
+Links to the encoder on DEVICE, reads its configuration and compares all 2048 bytes with FILE.
+Prints "Verify success !" or fails with "Verify error !".
+)";
 
 } // namespace
 
-int RunWrite(const TCommandLine& line) {
-  return SendOrCompare(line, true);
-}
-
-int RunVerify(const TCommandLine& line) {
-  return SendOrCompare(line, false);
+void RegisterLinkCommands(TCli& cli) {
+  auto options = std::make_shared<TLinkOptions>();
+  const auto portOption = [&](CLI::App* command) {
+    command->add_option("--port", options->Ports, "the encoder's serial port");
+  };
+  AddCommand(cli, "ports", "", "list the serial port slots: slot, name, device path", kPortsHelp,
+             [](TReport& report) { return RunPorts(report); });
+  portOption(AddCommand(cli, "probe", "--port DEVICE",
+                        "link to the encoder and print its identification", kProbeHelp,
+                        [options](TReport& report) { return RunProbe(*options, report); }));
+  CLI::App* read =
+      AddCommand(cli, "read", "--port DEVICE --out FILE",
+                 "read the encoder's configuration into FILE (- for stdout)", kReadHelp,
+                 [options](TReport& report) { return RunRead(*options, report); });
+  portOption(read);
+  read->add_option("--out", options->Out, "the table file to write");
+  for (const bool write : {true, false}) {
+    CLI::App* command =
+        AddCommand(cli, write ? "write" : "verify", "--port DEVICE FILE",
+                   write ? "program the configuration in FILE into the encoder"
+                         : "compare the encoder's configuration with FILE",
+                   write ? kWriteHelp : kVerifyHelp, [options, write](TReport& report) {
+                     return SendOrCompare(*options, report, write);
+                   });
+    portOption(command);
+    command->add_option("FILE", options->File, "the table file")->required();
+  }
 }
