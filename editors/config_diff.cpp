@@ -68,6 +68,14 @@ TImageDifference DiffImages(const TImageBytes& a, const TImageBytes& b, const TT
     account(inB);
     difference.Fields.push_back(std::move(field));
   }
+  // Under another number of entries the message area is laid out anew: its bytes are then the
+  // capcode set's difference as much as any message's.
+  const auto count = [](const TImageBytes& image) {
+    return CapcodeCountFromSelector(image[kOptionByte] >> kSelectorShift);
+  };
+  if (count(a) != count(b))
+    for (std::size_t offset = kMessageArea; offset < kMessageAreaEnd; ++offset)
+      explained[offset] = 0xFF;
   for (std::size_t offset = 0; offset < kImageSize; ++offset)
     if (((a[offset] ^ b[offset]) & ~explained[offset]) != 0)
       difference.Bytes.push_back({offset, a[offset], b[offset]});

@@ -397,6 +397,10 @@ std::vector<TFieldReading> ReadFields(const TImageBytes& bytes, const TTextCodec
   return out;
 }
 
+std::string FieldPath(const TConfigField& field, int index) {
+  return PathOf(field, index);
+}
+
 bool NamesField(std::string_view path) {
   std::string problem;
   return ParsePath(path, problem).has_value();

@@ -68,6 +68,9 @@ struct TFieldReading {
 // that names no set); "Binary" texts go through the codec.
 std::vector<TFieldReading> ReadFields(const TImageBytes& image, const TTextCodec& codec);
 
+// The path of a field: of entry, key or register `index` for the fields of those groups.
+std::string FieldPath(const TConfigField& field, int index = 0);
+
 // True when a path names one field ("entries[2].text"), false for a group ("entries[2]") or a
 // path that names nothing.
 bool NamesField(std::string_view path);

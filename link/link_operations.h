@@ -82,5 +82,9 @@ TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
                      const std::function<void()>& show);
 // Stores the checksum in the image and writes it into the encoder.
 TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image);
-// Reads the encoder's image and compares it with `image`; never changes it.
-TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image);
+// The message of a verify that read the encoder and found other bytes.
+constexpr const char* kVerifyError = "Verify error !";
+// Reads the encoder's image and compares it with `image`; never changes it. When the read
+// succeeded, `found` (if given) receives what the encoder holds.
+TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
+                       TImageBytes* found = nullptr);

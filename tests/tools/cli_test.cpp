@@ -188,7 +188,10 @@ TEST_F(TCli, ReadWriteVerifyAgainstTheSimulator) {
   EXPECT_EQ(same.Out, "Verify success !\n");
   const TRun other = Cli({"verify", "--port", sim.Path, out});
   EXPECT_EQ(other.Exit, 1);
-  EXPECT_EQ(other.Err, "Verify error !\n");
+  EXPECT_EQ(other.Err, "Verify error !\n"
+                       "checksum.stored: 0x00002FC4 -> 0x00002FEA\n"
+                       "entries[0].capcode: 4242 -> 5555\n")
+      << "what differs, the file's values first";
 }
 
 TEST_F(TCli, WriteRefusesABadFileBeforeLinking) {

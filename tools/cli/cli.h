@@ -47,5 +47,13 @@ CLI::App* AddCommand(TCli& cli, const std::string& name, const std::string& syno
                      const std::string& summary, const std::string& help,
                      std::function<int(TReport&)> run);
 
+// Links to the encoder on `device` and reads its configuration; on failure `failure` says
+// why, as read does.
+std::optional<TImageBytes> ReadEncoderImage(const std::string& device, TResult& failure);
+
+// Adds to a result the field-level difference of two images: lines for people, and a
+// "differences" member for JSON.
+void AddDifference(TResult& result, const TImageBytes& a, const TImageBytes& b);
+
 // Reads a table file for the commands that send or compare it; on failure `error` says why.
 std::optional<TImageBytes> LoadTableFile(const std::string& path, std::string& error);

@@ -1,6 +1,7 @@
 // kx470-cli's commands that talk to the encoder.
 
 #include "cli.h"
+#include "config_json.h"
 #include "image/table_file.h"
 #include "link/link_operations.h"
 #include "link/port_list.h"
@@ -231,6 +232,26 @@ int RunRead(const TLinkOptions& options, TReport& report) {
   return report.ExitStatus();
 }
 
+} // namespace
+
+std::optional<TImageBytes> ReadEncoderImage(const std::string& device, TResult& failure) {
+  TLinkState state;
+  TConsole console;
+  console.Bar.Expect(kLinkSteps + kReadSteps);
+  if (!Link(state, console, device, failure))
+    return std::nullopt;
+  TConfigImage image;
+  const TOutcome outcome = ReadEncoder(state, console.Host, image, {});
+  if (outcome != TOutcome::Success) {
+    failure = PortFailure(console, outcome, device);
+    return std::nullopt;
+  }
+  console.Bar.Finish();
+  return image.Bytes();
+}
+
+namespace {
+
 // Write and verify: a checked table file, a link, then the operation on its image.
 int SendOrCompare(const TLinkOptions& options, TReport& report, bool write) {
   const std::string port = OnePort(options);
@@ -248,10 +269,16 @@ int SendOrCompare(const TLinkOptions& options, TReport& report, bool write) {
   }
   TConfigImage image;
   image.Assign(*bytes);
-  const TOutcome outcome =
-      write ? WriteEncoder(state, console.Host, image) : VerifyEncoder(state, console.Host, image);
+  TImageBytes found{};
+  const TOutcome outcome = write ? WriteEncoder(state, console.Host, image)
+                                 : VerifyEncoder(state, console.Host, image, &found);
   if (outcome != TOutcome::Success) {
-    report.Print(PortFailure(console, outcome, port));
+    TResult result = PortFailure(console, outcome, port);
+    // The encoder was read and holds something else: what differs, under "Verify error !",
+    // the file's values first, the encoder's second.
+    if (!write && console.LastMessage == kVerifyError)
+      AddDifference(result, *bytes, found);
+    report.Print(result);
     return report.ExitStatus();
   }
   console.Bar.Finish();
@@ -290,7 +317,9 @@ configuration into it (the checksum is stored first). Prints "Write Success".
 const char* const kVerifyHelp = R"(Usage: kx470-cli verify --port DEVICE FILE
 
 Links to the encoder on DEVICE, reads its configuration and compares all 2048 bytes with FILE.
-Prints "Verify success !" or fails with "Verify error !".
+Prints "Verify success !" or fails with "Verify error !", followed by what differs as
+`kx470-cli diff FILE port:DEVICE` prints it: each field with the file's value and the
+encoder's, and each differing byte no field accounts for.
 )";
 
 } // namespace

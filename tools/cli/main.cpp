@@ -11,10 +11,15 @@
 // function here.
 void RegisterLinkCommands(TCli& cli); // ports, probe, read, write, verify
 void RegisterFileCommands(TCli& cli); // check, show
+void RegisterBuildCommand(TCli& cli);
+void RegisterSetCommand(TCli& cli);
+void RegisterDiffCommand(TCli& cli);
 
 namespace {
 
-const std::vector<void (*)(TCli&)> kRegistrations{RegisterLinkCommands, RegisterFileCommands};
+const std::vector<void (*)(TCli&)> kRegistrations{RegisterLinkCommands, RegisterFileCommands,
+                                                  RegisterBuildCommand, RegisterSetCommand,
+                                                  RegisterDiffCommand};
 
 const char* const kCommonOptions = R"(
 Options of every command:
