@@ -450,10 +450,14 @@ private:
   void Want(const std::string& path, TFieldValue value) {
     FWanted.emplace_back(path, std::move(value));
   }
-  const TGiven* Given(const TConfigField& field, int index = 0) const {
+  const TGiven* Given(const TConfigField& field, int index = 0, bool equalToo = false) const {
     for (const TGiven& given : FGiven)
       if (given.Field == &field && given.Index == index)
         return &given;
+    if (equalToo)
+      for (const TGiven& given : FEqual)
+        if (given.Field == &field && given.Index == index)
+          return &given;
     return nullptr;
   }
 
@@ -472,16 +476,26 @@ private:
         Fail(name, "given twice");
         continue;
       }
-      TFieldValue value = assignment.Value;
-      // A text of digits may come as a number.
+      const auto base = FBaseValues.find(name);
+      const auto same = [&](const TFieldValue& value) {
+        return base != FBaseValues.end() && SameValue(base->second->Value, value);
+      };
       const TFieldKind kind = path->Field->Kind;
+      TFieldValue value = assignment.Value;
+      const bool equal = same(value);
+      // A text of digits may come as a number.
       if ((kind == TFieldKind::MessageText || kind == TFieldKind::ListItem ||
            kind == TFieldKind::InvertedBit || kind == TFieldKind::KeyName) &&
           value.Kind == TFieldValue::TKind::Number)
         value.Kind = TFieldValue::TKind::Text;
-      const auto base = FBaseValues.find(name);
-      if (base != FBaseValues.end() && SameValue(base->second->Value, value))
+      if (equal || same(value)) {
+        // A message's codes and text equal to the base's still count when its type changes,
+        // which would otherwise reset them.
+        if (path->Field->Group == TFieldGroup::Entry &&
+            (kind == TFieldKind::Code || kind == TFieldKind::MessageText))
+          FEqual.push_back({name, path->Field, path->Index, value});
         continue;
+      }
       FGiven.push_back({name, path->Field, path->Index, std::move(value)});
     }
   }
@@ -568,7 +582,10 @@ private:
       return std::nullopt;
     }
     const auto type = static_cast<TMessageType>(typeByte <= 4 ? typeByte : -1);
+    // Trailing blanks and control codes are not stored, as the window does not store them.
     std::vector<char32_t> text = DecodeUtf8(given.Value.Text);
+    while (!text.empty() && text.back() <= 0x20)
+      text.pop_back();
     for (std::size_t at = 0; at < text.size(); ++at) {
       char32_t& c = text[at];
       std::string one;
@@ -601,8 +618,7 @@ private:
       if (!binary && decision.Key != key)
         c = decision.Key;
     }
-    while (!text.empty() && text.back() <= 0x20)
-      text.pop_back();
+    // Upper case can end a text in nothing new: the trim above holds.
     stored = EncodeUtf8(text);
     std::string bytes;
     if (binary ? !FCodec.ToBig5(stored, bytes) : !Utf8ToLatin1(stored, bytes)) {
@@ -684,9 +700,9 @@ private:
       const std::size_t typeOffset = FieldOffset(kFieldType, i);
       const int typeByte = FWork[typeOffset];
       const bool typeChanged = typeByte != FBase[typeOffset];
-      const TGiven* header = Given(kFieldHeaderCode, i);
-      const TGiven* trailer = Given(kFieldTrailerCode, i);
-      const TGiven* text = Given(kFieldText, i);
+      const TGiven* header = Given(kFieldHeaderCode, i, typeChanged);
+      const TGiven* trailer = Given(kFieldTrailerCode, i, typeChanged);
+      const TGiven* text = Given(kFieldText, i, typeChanged);
       if (!relayout && !typeChanged && !header && !trailer && !text)
         continue;
 
@@ -869,6 +885,7 @@ private:
   std::map<std::string, const TFieldReading*> FBaseValues;
   TConfigImage FWork;
   std::vector<TGiven> FGiven;
+  std::vector<TGiven> FEqual; // message values equal to the base's
   std::vector<std::pair<std::string, TFieldValue>> FWanted;
   TBuildOutcome FOutcome;
 };

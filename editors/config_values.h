@@ -34,6 +34,7 @@ struct TFieldValue {
     return {TKind::Number, false, std::move(written)};
   }
   static TFieldValue Of(std::string text) { return {TKind::Text, false, std::move(text)}; }
+  static TFieldValue Of(const char* text) { return Of(std::string(text)); }
 };
 
 // Equal as values: numbers by their value (012 and 12.0 are 12), everything else exactly.
