@@ -368,7 +368,8 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
   return outcome;
 }
 
-TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
+TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
+                         TImageBytes* encoderImage) {
   host.EnablePagerMenu(false);
   host.EnableWindow(false);
   host.SetProgressRange(kTransferProgress);
@@ -376,6 +377,8 @@ TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage&
   TImageBytes copy{};
   if (!ReadImage(state, host, copy, false))
     return TOutcome::Failed;
+  if (encoderImage)
+    *encoderImage = copy;
   if (copy != image.Bytes()) {
     Restore(host, true, false);
     host.Message("Verify error !");
@@ -447,6 +450,8 @@ TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
   return RunExchange(state, host, true, [&] { return DoWriteEncoder(state, host, image); });
 }
 
-TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image) {
-  return RunExchange(state, host, false, [&] { return DoVerifyEncoder(state, host, image); });
+TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
+                       TImageBytes* encoderImage) {
+  return RunExchange(state, host, false,
+                     [&] { return DoVerifyEncoder(state, host, image, encoderImage); });
 }
