@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <pty.h>
 #include <regex>
 #include <sys/stat.h>
@@ -373,13 +374,9 @@ std::string CliOnATerminal(const std::vector<std::string>& arguments, const fs::
   return shown;
 }
 
-TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
-  TSimProcess sim({"--image", Table("encoder.tbl", Valid(31))});
-  int exit = -1;
-  const std::string shown = CliOnATerminal(
-      {"read", "--port", sim.Path, "--out", (dir / "read.tbl").string()}, dir / "stdout", exit);
-  EXPECT_EQ(exit, 0) << shown;
-  EXPECT_EQ(ReadTableFile(dir / "read.tbl").Block, Valid(31));
+// The bar `shown` on a terminal moves forward only, redraws only a change, fills to 100 and
+// is cleared at the end.
+void ExpectOneForwardBar(const std::string& shown) {
   std::vector<int> figures;
   const std::regex bar(R"(\r\[([# ]{30})\] +([0-9]+)%)");
   for (auto it = std::sregex_iterator(shown.begin(), shown.end(), bar);
@@ -398,6 +395,37 @@ TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
   EXPECT_EQ(figures.back(), 100);
   EXPECT_GE(figures.size(), 10u) << "the bar moves through the read, not in one jump";
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << "the bar is cleared at the end";
+}
+
+TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
+  TSimProcess sim({"--image", Table("encoder.tbl", Valid(31))});
+  int exit = -1;
+  const std::string shown = CliOnATerminal(
+      {"read", "--port", sim.Path, "--out", (dir / "read.tbl").string()}, dir / "stdout", exit);
+  EXPECT_EQ(exit, 0) << shown;
+  EXPECT_EQ(ReadTableFile(dir / "read.tbl").Block, Valid(31));
+  ExpectOneForwardBar(shown);
+}
+
+TEST_F(TCli, SeveralPortsShareOneProgressBar) {
+  std::vector<std::unique_ptr<TSimProcess>> sims;
+  std::vector<std::string> arguments{"read", "--out", (dir / "read-{port}.tbl").string()};
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    sims.push_back(std::make_unique<TSimProcess>(
+        std::vector<std::string>{"--image", Table("e" + std::to_string(i), Valid(40 + i))}));
+    arguments.insert(arguments.end(), {"--port", sims.back()->Path});
+  }
+  int exit = -1;
+  const std::string shown = CliOnATerminal(arguments, dir / "stdout", exit);
+  EXPECT_EQ(exit, 0) << shown;
+  ExpectOneForwardBar(shown);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '%'),
+            std::count(shown.begin(), shown.end(), '\r') - 1)
+      << "nothing but the bar on the terminal";
+  const TRun quiet = Cli({"read", "--quiet", "--port", sims[0]->Path, "--out", "-"});
+  EXPECT_EQ(quiet.Exit, 0);
+  EXPECT_EQ(quiet.Err, "") << "no Read Success, no bar";
+  EXPECT_EQ(quiet.Out.size(), kImageSize);
 }
 
 } // namespace
