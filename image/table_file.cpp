@@ -5,14 +5,16 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// strerror may share one buffer between threads; the category's message does not.
 std::string SystemText(int error) {
-  return std::strerror(error);
+  return std::generic_category().message(error);
 }
 
 // Why a path that exists is no table file.

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
@@ -240,7 +241,8 @@ bool TCommPort::WaitForInput(std::uint32_t microseconds) {
 std::string DescribeCommError(const ECommError& error) {
   std::string text = "Serial port error " + std::to_string(error.Code);
   if (error.SystemError != 0)
-    text += std::string(" (") + std::strerror(static_cast<int>(error.SystemError)) + ")";
+    // strerror may share one buffer between threads; the category's message does not.
+    text += " (" + std::generic_category().message(static_cast<int>(error.SystemError)) + ")";
   return text;
 }
 

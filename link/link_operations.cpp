@@ -369,7 +369,7 @@ TOutcome DoWriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image)
 }
 
 TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
-                         TImageBytes* found) {
+                         TImageBytes* encoderImage) {
   host.EnablePagerMenu(false);
   host.EnableWindow(false);
   host.SetProgressRange(kTransferProgress);
@@ -377,11 +377,11 @@ TOutcome DoVerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage&
   TImageBytes copy{};
   if (!ReadImage(state, host, copy, false))
     return TOutcome::Failed;
-  if (found)
-    *found = copy;
+  if (encoderImage)
+    *encoderImage = copy;
   if (copy != image.Bytes()) {
     Restore(host, true, false);
-    host.Message(kVerifyError);
+    host.Message("Verify error !");
     return TOutcome::Failed;
   }
   host.Message("Verify success !");
@@ -451,7 +451,7 @@ TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image) {
 }
 
 TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
-                       TImageBytes* found) {
+                       TImageBytes* encoderImage) {
   return RunExchange(state, host, false,
-                     [&] { return DoVerifyEncoder(state, host, image, found); });
+                     [&] { return DoVerifyEncoder(state, host, image, encoderImage); });
 }

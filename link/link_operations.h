@@ -17,7 +17,8 @@ constexpr std::uint32_t kLinkBaud = 19200;
 constexpr std::int64_t kEntryWaitMicroseconds = 200000;
 constexpr std::size_t kIdentificationSize = 64;
 
-// Everything the link keeps for the whole run.
+// Everything the link keeps for the whole run. Nothing in the link is shared between two
+// states: each thread that runs its own state on its own port runs independently.
 struct TLinkState {
   TLinkPort Link;
   TPortList Ports;
@@ -82,9 +83,7 @@ TOutcome ReadEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image,
                      const std::function<void()>& show);
 // Stores the checksum in the image and writes it into the encoder.
 TOutcome WriteEncoder(TLinkState& state, TLinkHost& host, TConfigImage& image);
-// The message of a verify that read the encoder and found other bytes.
-constexpr const char* kVerifyError = "Verify error !";
-// Reads the encoder's image and compares it with `image`; never changes it. When the read
-// succeeded, `found` (if given) receives what the encoder holds.
+// Reads the encoder's image and compares it with `image`; never changes it. When the whole
+// image came through, `encoderImage` (if given) receives it, equal or not.
 TOutcome VerifyEncoder(TLinkState& state, TLinkHost& host, const TConfigImage& image,
-                       TImageBytes* found = nullptr);
+                       TImageBytes* encoderImage = nullptr);

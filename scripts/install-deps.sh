@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [extra packages...]
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev fonts-dejavu-core fonts-wqy-microhei xvfb xauth "$@")
+          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libudev-dev fonts-dejavu-core fonts-wqy-microhei xvfb xauth "$@")
 # The window tests on the xcb platform: a window manager on Xvfb, and XTest for real input.
 packages+=(openbox libxtst-dev)
 missing=()

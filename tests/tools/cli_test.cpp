@@ -1,7 +1,7 @@
 // kx470-cli against the encoder simulator and real files.
 
-#include "../link/sim_process.h"
 #include "case_names.h"
+#include "cli_run.h"
 #include "image/config_image.h"
 #include "image/table_file.h"
 #include "link/comm_port.h"
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <pty.h>
 #include <regex>
 #include <sys/stat.h>
@@ -19,57 +20,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct TRun {
-  int Exit = -1;
-  std::string Out, Err;
-};
-
-TRun Cli(const std::vector<std::string>& arguments) {
-  static int serial = 0;
-  const std::string base =
-      "/tmp/kx470-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
-  // A command that hangs (on a FIFO, say) fails instead of holding up the suite.
-  std::string command = "timeout 60 " KX470_BINARY_DIR "/tools/cli/kx470-cli";
-  for (const auto& a : arguments)
-    command += " '" + a + "'";
-  command += " >" + base + ".out 2>" + base + ".err </dev/null";
-  TRun run;
-  const int status = std::system(command.c_str());
-  run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  auto slurp = [](const std::string& path) {
-    std::ifstream in(path);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    fs::remove(path);
-    return text;
-  };
-  run.Out = slurp(base + ".out");
-  run.Err = slurp(base + ".err");
-  return run;
-}
-
-class TCli : public ::testing::Test {
-protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/kx470-clitest-XXXXXX";
-    dir = mkdtemp(pattern);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string Table(const std::string& name, const TImageBytes& bytes) {
-    const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path.string();
-  }
-  static TImageBytes Valid(std::uint32_t capcode = 1234) {
-    TConfigImage image;
-    image.WriteU32(TConfigImage::CapcodeRecordOffset(0), capcode);
-    image.StoreChecksum();
-    return image.Bytes();
-  }
-  fs::path dir;
-};
+class TCli : public TCliBase {};
 
 TEST_F(TCli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Cli({}).Exit, 2);
@@ -338,14 +289,13 @@ TEST_F(TCli, ReadThroughASymbolicLinkAndToStandardOutput) {
   EXPECT_EQ(out.Out, std::string(expected.begin(), expected.end()));
 }
 
-TEST_F(TCli, ASecondPortOrOutputIsAUsageError) {
+TEST_F(TCli, ASecondOutputIsAUsageError) {
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"probe", "--port", "/a", "--port", "/b"},
-        std::vector<std::string>{"probe", "--port=/a", "--port", "/b"},
-        std::vector<std::string>{"read", "--port", "/a", "--out", "x", "--out=y"}}) {
+       {std::vector<std::string>{"read", "--port", "/a", "--out", "x", "--out=y"},
+        std::vector<std::string>{"read", "--port=/a", "--out=x", "--out", "y"}}) {
     const TRun run = Cli(arguments);
     EXPECT_EQ(run.Exit, 2) << arguments.back();
-    EXPECT_NE(run.Err.find("was given twice"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("--out was given twice"), std::string::npos) << run.Err;
   }
 }
 
@@ -427,13 +377,9 @@ std::string CliOnATerminal(const std::vector<std::string>& arguments, const fs::
   return shown;
 }
 
-TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
-  TSimProcess sim({"--image", Table("encoder.tbl", Valid(31))});
-  int exit = -1;
-  const std::string shown = CliOnATerminal(
-      {"read", "--port", sim.Path, "--out", (dir / "read.tbl").string()}, dir / "stdout", exit);
-  EXPECT_EQ(exit, 0) << shown;
-  EXPECT_EQ(ReadTableFile(dir / "read.tbl").Block, Valid(31));
+// The bar `shown` on a terminal moves forward only, redraws only a change, fills to 100 and
+// is cleared at the end.
+void ExpectOneForwardBar(const std::string& shown) {
   std::vector<int> figures;
   const std::regex bar(R"(\r\[([# ]{30})\] +([0-9]+)%)");
   for (auto it = std::sregex_iterator(shown.begin(), shown.end(), bar);
@@ -452,6 +398,37 @@ TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
   EXPECT_EQ(figures.back(), 100);
   EXPECT_GE(figures.size(), 10u) << "the bar moves through the read, not in one jump";
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << "the bar is cleared at the end";
+}
+
+TEST_F(TCli, OneProgressBarOverTheWholeReadDrawnOnlyWhenItsFigureChanges) {
+  TSimProcess sim({"--image", Table("encoder.tbl", Valid(31))});
+  int exit = -1;
+  const std::string shown = CliOnATerminal(
+      {"read", "--port", sim.Path, "--out", (dir / "read.tbl").string()}, dir / "stdout", exit);
+  EXPECT_EQ(exit, 0) << shown;
+  EXPECT_EQ(ReadTableFile(dir / "read.tbl").Block, Valid(31));
+  ExpectOneForwardBar(shown);
+}
+
+TEST_F(TCli, SeveralPortsShareOneProgressBar) {
+  std::vector<std::unique_ptr<TSimProcess>> sims;
+  std::vector<std::string> arguments{"read", "--out", (dir / "read-{port}.tbl").string()};
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    sims.push_back(std::make_unique<TSimProcess>(
+        std::vector<std::string>{"--image", Table("e" + std::to_string(i), Valid(40 + i))}));
+    arguments.insert(arguments.end(), {"--port", sims.back()->Path});
+  }
+  int exit = -1;
+  const std::string shown = CliOnATerminal(arguments, dir / "stdout", exit);
+  EXPECT_EQ(exit, 0) << shown;
+  ExpectOneForwardBar(shown);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), '%'),
+            std::count(shown.begin(), shown.end(), '\r') - 1)
+      << "nothing but the bar on the terminal";
+  const TRun quiet = Cli({"read", "--quiet", "--port", sims[0]->Path, "--out", "-"});
+  EXPECT_EQ(quiet.Exit, 0);
+  EXPECT_EQ(quiet.Err, "") << "no Read Success, no bar";
+  EXPECT_EQ(quiet.Out.size(), kImageSize);
 }
 
 } // namespace

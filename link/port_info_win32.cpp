@@ -1,0 +1,15 @@
+// Windows: the port's name is all that is told about it.
+
+#ifdef _WIN32
+
+#include "link/port_info.h"
+
+#include "link/comm_port.h"
+
+TPortInfo DescribePort(const std::string& name) {
+  TPortInfo info;
+  info.Path = TCommPort::DevicePath(name);
+  return info;
+}
+
+#endif
