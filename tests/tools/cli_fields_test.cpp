@@ -264,6 +264,15 @@ TEST_F(TCliFields, DiffOfFilesAndEncoders) {
   EXPECT_EQ(Cli({"diff", a}).Exit, 2);
 }
 
+TEST_F(TCliFields, EachCommandHasItsHelp) {
+  for (const char* command : {"build", "set", "diff"}) {
+    const TRun help = Cli({command, "--help"});
+    EXPECT_EQ(help.Exit, 0) << command;
+    EXPECT_EQ(help.Out.rfind(std::string("Usage: kx470-cli ") + command + " ", 0), 0u) << help.Out;
+    EXPECT_NE(Cli({"--help"}).Out.find(std::string("\n  ") + command + " "), std::string::npos);
+  }
+}
+
 TEST_F(TCliFields, VerifyTellsWhatDiffersOnEachPort) {
   const TImageBytes site = Valid(1500001);
   const std::string file = Table("site.tbl", site);

@@ -112,10 +112,9 @@ int RunBuild(const TBuildOptions& options, TReport& report) {
 
 void RegisterBuildCommand(TCli& cli) {
   auto options = std::make_shared<TBuildOptions>();
-  CLI::App* build =
-      AddCommand(cli, "build", "CONFIG.json [--base FILE] --out FILE",
-                 "write a table file from the JSON that show --json prints", kBuildHelp,
-                 [options](TReport& report) { return RunBuild(*options, report); });
+  CLI::App* build = AddCommand(cli, "build", "CONFIG --out FILE",
+                               "a table file from show's JSON, over --base FILE", kBuildHelp,
+                               [options](TReport& report) { return RunBuild(*options, report); });
   build->add_option("CONFIG", options->Config, "the JSON configuration")->required();
   build->add_option("--base", options->Base, "the table file the configuration is built over");
   build->add_option("--out", options->Out, "the table file to write")->required();

@@ -71,9 +71,9 @@ void AddDifference(TResult& result, const TImageBytes& a, const TImageBytes& b) 
 
 void RegisterDiffCommand(TCli& cli) {
   auto options = std::make_shared<TDiffOptions>();
-  CLI::App* diff = AddCommand(
-      cli, "diff", "A B", "compare two configurations (files or port:DEVICE) field by field",
-      kDiffHelp, [options](TReport& report) { return RunDiff(*options, report); });
+  CLI::App* diff =
+      AddCommand(cli, "diff", "A B", "what differs between two tables or port:DEVICE, by field",
+                 kDiffHelp, [options](TReport& report) { return RunDiff(*options, report); });
   diff->add_option("A", options->A, "a table file or port:DEVICE")->required();
   diff->add_option("B", options->B, "a table file or port:DEVICE")->required();
 }
