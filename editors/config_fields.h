@@ -67,232 +67,94 @@ inline constexpr const char* kMsgRegisterRange =
 
 // ---- The fields, in the order `show` lists them --------------------------------------------
 
-inline constexpr TConfigField kFieldChecksumStored{"stored",
-                                                   "Checksum",
-                                                   TFieldGroup::Checksum,
-                                                   TFieldKind::Computed,
-                                                   kChecksum,
-                                                   0,
-                                                   8,
-                                                   {},
-                                                   false,
-                                                   0,
-                                                   0,
-                                                   nullptr,
-                                                   nullptr};
-inline constexpr TConfigField kFieldChecksumComputed{"computed",
-                                                     "Checksum",
-                                                     TFieldGroup::Checksum,
-                                                     TFieldKind::Computed,
-                                                     kChecksum,
-                                                     0,
-                                                     8,
-                                                     {},
-                                                     false,
-                                                     0,
-                                                     0,
-                                                     nullptr,
-                                                     nullptr};
-inline constexpr TConfigField kFieldChecksumValid{"valid",
-                                                  "Checksum",
-                                                  TFieldGroup::Checksum,
-                                                  TFieldKind::Computed,
-                                                  kChecksum,
-                                                  0,
-                                                  8,
-                                                  {},
-                                                  false,
-                                                  0,
-                                                  0,
-                                                  nullptr,
-                                                  nullptr};
+namespace field_declaration {
 
-inline constexpr TConfigField kFieldBitRate{"bit_rate",
-                                            "Bit rate",
-                                            TFieldGroup::General,
-                                            TFieldKind::ListItem,
-                                            kOptionByte,
-                                            kBitRateShift,
-                                            kBitRateWidth,
-                                            kBitRateItems,
-                                            true,
-                                            0,
-                                            2,
-                                            nullptr,
-                                            nullptr};
-inline constexpr TConfigField kFieldPolarity{"polarity",
-                                             "Polarity",
-                                             TFieldGroup::General,
-                                             TFieldKind::InvertedBit,
-                                             kOptionByte,
-                                             kPolarityShift,
-                                             kPolarityWidth,
-                                             kPolarityItems,
-                                             false,
-                                             0,
-                                             1,
-                                             nullptr,
-                                             nullptr};
-inline constexpr TConfigField kFieldKeyBeep{"key_beep",
-                                            "Key beep",
-                                            TFieldGroup::General,
-                                            TFieldKind::CheckBox,
-                                            kOptionByte,
-                                            kKeyBeepShift,
-                                            kKeyBeepWidth,
-                                            kKeyBeepItems,
-                                            false,
-                                            0,
-                                            1,
-                                            nullptr,
-                                            nullptr};
-inline constexpr TConfigField kFieldCapcodeSet{"capcode_set",
-                                               "Capcode set",
-                                               TFieldGroup::General,
-                                               TFieldKind::ListItem,
-                                               kOptionByte,
-                                               kSelectorShift,
-                                               kSelectorWidth,
-                                               kCapcodeSetItems,
-                                               true,
-                                               0,
-                                               2,
-                                               nullptr,
-                                               nullptr};
-inline constexpr TConfigField kFieldCapcodeCount{"capcode_count",
-                                                 "Capcode count",
-                                                 TFieldGroup::General,
-                                                 TFieldKind::Computed,
-                                                 kOptionByte,
-                                                 kSelectorShift,
-                                                 kSelectorWidth,
-                                                 {},
-                                                 true,
-                                                 1,
-                                                 8,
-                                                 nullptr,
-                                                 nullptr};
-inline constexpr TConfigField kFieldRepeatTimes{"repeat_times",
-                                                "Repeat times",
-                                                TFieldGroup::General,
-                                                TFieldKind::Count,
-                                                kRepeatCount,
-                                                0,
-                                                8,
-                                                {},
-                                                false,
-                                                kMinRepeatTimes,
-                                                kMaxRepeatTimes,
-                                                kMsgRepeatRange,
-                                                CheckRepeatTimes};
-inline constexpr TConfigField kFieldRepeatWait{
-    "repeat_wait", "Repeat wait", TFieldGroup::General, TFieldKind::Number, kRepeatWait,  0, 8, {},
-    false,         kMinWaitTime,  kMaxWaitTime,         kMsgWaitRange,      CheckWaitTime};
-inline constexpr TConfigField kFieldPcCommand{"pc_command",
-                                              "PC command",
-                                              TFieldGroup::General,
-                                              TFieldKind::ListItem,
-                                              kPcCommand,
-                                              0,
-                                              8,
-                                              kPcCommandItems,
-                                              false,
-                                              0,
-                                              2,
-                                              nullptr,
-                                              nullptr};
-inline constexpr TConfigField kFieldTriggerRising{"trigger_rising",
-                                                  "Trigger rising",
-                                                  TFieldGroup::General,
-                                                  TFieldKind::CheckBox,
-                                                  kTriggerEdge,
-                                                  0,
-                                                  8,
-                                                  kTriggerItems,
-                                                  false,
-                                                  0,
-                                                  1,
-                                                  nullptr,
-                                                  nullptr};
+// A list: its items stand for the values 0 .. items - 1 of its bits.
+constexpr TConfigField List(const char* name, const char* caption, TFieldGroup group,
+                            TFieldKind kind, std::size_t offset, unsigned shift, unsigned width,
+                            std::span<const char* const> items, bool unknownIsNull = false) {
+  const auto last = static_cast<std::int64_t>(items.size()) - 1;
+  return {name,  caption,       group, kind, offset,  shift,  width,
+          items, unknownIsNull, 0,     last, nullptr, nullptr};
+}
 
-inline constexpr TConfigField kFieldCapcode{
-    "capcode", "Address(Dec)", TFieldGroup::Entry, TFieldKind::Capcode, 0,           0, 8, {},
-    false,     kMinCapcode,    kMaxCapcode,        kMsgAddressRange,    CheckAddress};
-inline constexpr TConfigField kFieldType{"type",
-                                         "Message Type",
-                                         TFieldGroup::Entry,
-                                         TFieldKind::ListItem,
-                                         kCapcodeTypeOffset,
-                                         0,
-                                         8,
-                                         kMessageTypeItems,
-                                         false,
-                                         0,
-                                         4,
-                                         nullptr,
-                                         nullptr};
-inline constexpr TConfigField kFieldFunction{"function",
-                                             "Function Bit",
-                                             TFieldGroup::Entry,
-                                             TFieldKind::ListItem,
-                                             kCapcodeFunctionOffset,
-                                             0,
-                                             8,
-                                             kFunctionItems,
-                                             false,
-                                             0,
-                                             3,
-                                             nullptr,
-                                             nullptr};
-inline constexpr TConfigField kFieldHeaderCode{
-    "header_code", "Header_Code(HEX)", TFieldGroup::Entry, TFieldKind::Code, 0, 0, 8, {}, false, 0,
-    kMaxCode,      kMsgCodeRange,      CheckCode};
-inline constexpr TConfigField kFieldTrailerCode{"trailer_code",
-                                                "Trailer_Code(HEX)",
-                                                TFieldGroup::Entry,
-                                                TFieldKind::Code,
-                                                0,
-                                                0,
-                                                8,
-                                                {},
-                                                false,
-                                                0,
-                                                kMaxCode,
-                                                kMsgCodeRange,
-                                                CheckCode};
-inline constexpr TConfigField kFieldText{
-    "text",  "Message", TFieldGroup::Entry, TFieldKind::MessageText, 0, 0, 8, {}, false, 0, 0,
-    nullptr, nullptr};
+// A number its box checks: a whole byte, or more for the capcode and the codes.
+constexpr TConfigField Number(const char* name, const char* caption, TFieldGroup group,
+                              TFieldKind kind, std::size_t offset, std::int64_t low,
+                              std::int64_t high, const char* message,
+                              TFieldCheck (*check)(std::string_view), unsigned width = 8) {
+  return {name, caption, group, kind, offset, 0, width, {}, false, low, high, message, check};
+}
 
-inline constexpr TConfigField kFieldKey{
-    "keys", "Key",   TFieldGroup::Key, TFieldKind::KeyName, kKeyMap, 0, 8, kKeyItems, false, 0,
-    0,      nullptr, nullptr};
-inline constexpr TConfigField kFieldRegister{"registers",
-                                             "Registers",
-                                             TFieldGroup::Register,
-                                             TFieldKind::RegisterWord,
-                                             kRegisterWords,
-                                             0,
-                                             24,
-                                             {},
-                                             false,
-                                             0,
-                                             kRegisterMask,
-                                             kMsgRegisterRange,
-                                             nullptr};
-inline constexpr TConfigField kFieldFrequency{"frequency_hz",
-                                              "Frequency",
-                                              TFieldGroup::General,
-                                              TFieldKind::Frequency,
-                                              kRegisterWords,
-                                              0,
-                                              0,
-                                              {},
-                                              false,
-                                              0,
-                                              0,
-                                              nullptr,
-                                              nullptr};
+// A field without a box of its own.
+constexpr TConfigField Plain(const char* name, const char* caption, TFieldGroup group,
+                             TFieldKind kind, std::size_t offset, unsigned width = 8) {
+  return {name, caption, group, kind, offset, 0, width, {}, false, 0, 0, nullptr, nullptr};
+}
+
+} // namespace field_declaration
+
+inline constexpr TConfigField kFieldChecksumStored = field_declaration::Plain(
+    "stored", "Checksum", TFieldGroup::Checksum, TFieldKind::Computed, kChecksum);
+inline constexpr TConfigField kFieldChecksumComputed = field_declaration::Plain(
+    "computed", "Checksum", TFieldGroup::Checksum, TFieldKind::Computed, kChecksum);
+inline constexpr TConfigField kFieldChecksumValid = field_declaration::Plain(
+    "valid", "Checksum", TFieldGroup::Checksum, TFieldKind::Computed, kChecksum);
+
+inline constexpr TConfigField kFieldBitRate =
+    field_declaration::List("bit_rate", "Bit rate", TFieldGroup::General, TFieldKind::ListItem,
+                            kOptionByte, kBitRateShift, kBitRateWidth, kBitRateItems, true);
+inline constexpr TConfigField kFieldPolarity =
+    field_declaration::List("polarity", "Polarity", TFieldGroup::General, TFieldKind::InvertedBit,
+                            kOptionByte, kPolarityShift, kPolarityWidth, kPolarityItems);
+inline constexpr TConfigField kFieldKeyBeep =
+    field_declaration::List("key_beep", "Key beep", TFieldGroup::General, TFieldKind::CheckBox,
+                            kOptionByte, kKeyBeepShift, kKeyBeepWidth, kKeyBeepItems);
+inline constexpr TConfigField kFieldCapcodeSet = field_declaration::List(
+    "capcode_set", "Capcode set", TFieldGroup::General, TFieldKind::ListItem, kOptionByte,
+    kSelectorShift, kSelectorWidth, kCapcodeSetItems, true);
+// Follows the capcode set: 1, 4 or 8, none for the selector value that names no set.
+inline constexpr TConfigField kFieldCapcodeCount = field_declaration::Plain(
+    "capcode_count", "Capcode count", TFieldGroup::General, TFieldKind::Computed, kOptionByte);
+inline constexpr TConfigField kFieldRepeatTimes = field_declaration::Number(
+    "repeat_times", "Repeat times", TFieldGroup::General, TFieldKind::Count, kRepeatCount,
+    kMinRepeatTimes, kMaxRepeatTimes, kMsgRepeatRange, CheckRepeatTimes);
+inline constexpr TConfigField kFieldRepeatWait = field_declaration::Number(
+    "repeat_wait", "Repeat wait", TFieldGroup::General, TFieldKind::Number, kRepeatWait,
+    kMinWaitTime, kMaxWaitTime, kMsgWaitRange, CheckWaitTime);
+inline constexpr TConfigField kFieldPcCommand =
+    field_declaration::List("pc_command", "PC command", TFieldGroup::General, TFieldKind::ListItem,
+                            kPcCommand, 0, 8, kPcCommandItems);
+inline constexpr TConfigField kFieldTriggerRising =
+    field_declaration::List("trigger_rising", "Trigger rising", TFieldGroup::General,
+                            TFieldKind::CheckBox, kTriggerEdge, 0, 8, kTriggerItems);
+
+// The fields of a capcode entry; the codes and the text live in its message record.
+inline constexpr TConfigField kFieldCapcode =
+    field_declaration::Number("capcode", "Address(Dec)", TFieldGroup::Entry, TFieldKind::Capcode, 0,
+                              kMinCapcode, kMaxCapcode, kMsgAddressRange, CheckAddress);
+inline constexpr TConfigField kFieldType =
+    field_declaration::List("type", "Message Type", TFieldGroup::Entry, TFieldKind::ListItem,
+                            kCapcodeTypeOffset, 0, 8, kMessageTypeItems);
+inline constexpr TConfigField kFieldFunction =
+    field_declaration::List("function", "Function Bit", TFieldGroup::Entry, TFieldKind::ListItem,
+                            kCapcodeFunctionOffset, 0, 8, kFunctionItems);
+inline constexpr TConfigField kFieldHeaderCode =
+    field_declaration::Number("header_code", "Header_Code(HEX)", TFieldGroup::Entry,
+                              TFieldKind::Code, 0, 0, kMaxCode, kMsgCodeRange, CheckCode);
+inline constexpr TConfigField kFieldTrailerCode =
+    field_declaration::Number("trailer_code", "Trailer_Code(HEX)", TFieldGroup::Entry,
+                              TFieldKind::Code, 0, 0, kMaxCode, kMsgCodeRange, CheckCode);
+inline constexpr TConfigField kFieldText =
+    field_declaration::Plain("text", "Message", TFieldGroup::Entry, TFieldKind::MessageText, 0);
+
+inline constexpr TConfigField kFieldKey = field_declaration::List(
+    "keys", "Key", TFieldGroup::Key, TFieldKind::KeyName, kKeyMap, 0, 8, kKeyItems);
+inline constexpr TConfigField kFieldRegister = field_declaration::Number(
+    "registers", "Registers", TFieldGroup::Register, TFieldKind::RegisterWord, kRegisterWords, 0,
+    kRegisterMask, kMsgRegisterRange, nullptr, 24);
+inline constexpr TConfigField kFieldFrequency = field_declaration::Plain(
+    "frequency_hz", "Frequency", TFieldGroup::General, TFieldKind::Frequency, kRegisterWords, 0);
 
 inline constexpr std::array<const TConfigField*, 3> kChecksumFields{
     &kFieldChecksumStored, &kFieldChecksumComputed, &kFieldChecksumValid};

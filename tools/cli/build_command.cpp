@@ -5,7 +5,6 @@
 #include "image/table_file.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <cerrno>
 #include <cstdio>
@@ -85,13 +84,7 @@ int RunBuild(const TBuildOptions& options, TReport& report) {
   Flatten(root, "", values);
   const TBuildOutcome built = BuildImage(base, values, Big5Codec());
   if (!built.Ok()) {
-    TResult failure = TResult::Failure("file", options.Config, built.Errors.front());
-    failure.Details.assign(built.Errors.begin() + 1, built.Errors.end());
-    QJsonArray errors;
-    for (const std::string& message : built.Errors)
-      errors.append(QString::fromStdString(message));
-    failure.Add("errors", errors);
-    report.Print(failure);
+    report.Print(RefusedValues(options.Config, built.Errors));
     return report.ExitStatus();
   }
 

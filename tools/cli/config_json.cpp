@@ -178,6 +178,15 @@ std::optional<std::vector<TAssignment>> ParseAssignment(const std::string& argum
   return assignments;
 }
 
+TResult RefusedValues(const std::string& file, const std::vector<std::string>& errors) {
+  TResult failure = TResult::Failure("file", file, errors.front());
+  failure.Details.assign(errors.begin() + 1, errors.end());
+  QJsonArray all;
+  for (const std::string& message : errors)
+    all.append(QString::fromStdString(message));
+  return failure.Add("errors", all);
+}
+
 std::vector<std::string> DifferenceLines(const TImageDifference& difference) {
   std::vector<std::string> lines;
   const auto& fields = difference.Fields;

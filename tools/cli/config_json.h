@@ -5,6 +5,7 @@
 
 #include "editors/config_diff.h"
 #include "editors/config_values.h"
+#include "report.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -30,6 +31,9 @@ void Flatten(const QJsonValue& value, const std::string& path, std::vector<TAssi
 // Nothing, with `problem` set, when the argument has no "=".
 std::optional<std::vector<TAssignment>> ParseAssignment(const std::string& argument,
                                                         std::string& problem);
+
+// A build refused: every refused value, the first as the message, all in "errors".
+TResult RefusedValues(const std::string& file, const std::vector<std::string>& errors);
 
 // The difference for people, one line per field or byte:
 //   entries[2].capcode: 1234562 -> 1234563

@@ -4,8 +4,6 @@
 #include "config_json.h"
 #include "image/table_file.h"
 
-#include <QJsonArray>
-
 namespace {
 
 const char* const kSetHelp = R"(Usage: kx470-cli set FILE FIELD=VALUE...
@@ -44,13 +42,7 @@ int RunSet(const TSetOptions& options, TReport& report) {
     return report.Fail(error);
   const TBuildOutcome built = BuildImage(*old, values, Big5Codec());
   if (!built.Ok()) {
-    TResult failure = TResult::Failure("file", options.File, built.Errors.front());
-    failure.Details.assign(built.Errors.begin() + 1, built.Errors.end());
-    QJsonArray errors;
-    for (const std::string& message : built.Errors)
-      errors.append(QString::fromStdString(message));
-    failure.Add("errors", errors);
-    report.Print(failure);
+    report.Print(RefusedValues(options.File, built.Errors));
     return report.ExitStatus();
   }
   if (built.Image == *old) {
