@@ -297,6 +297,15 @@ TEST_F(TCliSeveral, FailuresInJsonNameThePortAndTheSystemsReason) {
   ASSERT_EQ(JsonLines(failed.Out).size(), 1u);
   EXPECT_EQ(Member(JsonLines(failed.Out)[0], "error"), "Checksum error !");
   EXPECT_EQ(Member(JsonLines(failed.Out)[0], "file"), dir.string() + "/bad.tbl");
+
+  // A file show cannot read is a JSON failure too, with the system's words.
+  const std::string missing = (dir / "missing.tbl").string();
+  const TRun show = Cli({"show", "--json", missing});
+  EXPECT_EQ(show.Exit, 1);
+  EXPECT_EQ(show.Err, "");
+  ASSERT_EQ(JsonLines(show.Out).size(), 1u) << show.Out;
+  EXPECT_EQ(Member(JsonLines(show.Out)[0], "file"), missing);
+  EXPECT_EQ(Member(JsonLines(show.Out)[0], "reason"), "No such file or directory");
 }
 
 TEST_F(TCliSeveral, QuietTellsFailuresOnly) {

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <pty.h>
-#include <regex>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -324,9 +323,12 @@ TEST_F(TCli, AFailedOpenNamesTheSystemsReasonUnderTheMessage) {
 TEST_F(TCli, EveryProgramTellsTheProjectsVersion) {
   std::ifstream cmake(KX470_SOURCE_DIR "/CMakeLists.txt");
   const std::string text{std::istreambuf_iterator<char>(cmake), std::istreambuf_iterator<char>()};
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(text, match, std::regex(R"(project\(kx470u VERSION ([0-9.]+))")));
-  const std::string version = match[1];
+  const std::string key = "project(kx470u VERSION ";
+  const std::size_t at = text.find(key);
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t from = at + key.size();
+  const std::string version = text.substr(from, text.find_first_not_of("0123456789.", from) - from);
+  ASSERT_FALSE(version.empty());
   const TRun cli = Cli({"--version"});
   EXPECT_EQ(cli.Exit, 0);
   EXPECT_EQ(cli.Out, "kx470-cli " + version + "\n");
@@ -381,14 +383,23 @@ std::string CliOnATerminal(const std::vector<std::string>& arguments, const fs::
 // is cleared at the end.
 void ExpectOneForwardBar(const std::string& shown) {
   std::vector<int> figures;
-  const std::regex bar(R"(\r\[([# ]{30})\] +([0-9]+)%)");
-  for (auto it = std::sregex_iterator(shown.begin(), shown.end(), bar);
-       it != std::sregex_iterator(); ++it) {
-    const int figure = std::stoi((*it)[2]);
+  // Each drawing: "\r[" 30 marks of '#' or ' ' "]", blanks, the figure, "%".
+  constexpr std::size_t kWidth = 30;
+  for (std::size_t at = shown.find("\r["); at != std::string::npos;
+       at = shown.find("\r[", at + 1)) {
+    const std::string marks = shown.substr(at + 2, kWidth);
+    if (marks.size() < kWidth || marks.find_first_not_of("# ") != std::string::npos ||
+        shown.compare(at + 2 + kWidth, 1, "]") != 0)
+      continue;
+    std::size_t digits = shown.find_first_not_of(' ', at + 3 + kWidth);
+    const std::size_t end = shown.find_first_not_of("0123456789", digits);
+    if (digits == std::string::npos || end == digits || end == std::string::npos ||
+        shown[end] != '%')
+      continue;
+    const int figure = std::stoi(shown.substr(digits, end - digits));
     figures.push_back(figure);
-    EXPECT_EQ(static_cast<int>(
-                  (*it)[1].str().find(' ') == std::string::npos ? 30 : (*it)[1].str().find(' ')),
-              figure * 30 / 100);
+    const std::size_t filled = marks.find(' ');
+    EXPECT_EQ(static_cast<int>(filled == std::string::npos ? kWidth : filled), figure * 30 / 100);
   }
   ASSERT_FALSE(figures.empty()) << shown;
   EXPECT_LE(figures.size(), 100u);
