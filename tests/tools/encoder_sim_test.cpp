@@ -63,15 +63,21 @@ bool SumOk(const TBytes& bytes) {
   return Sum(bytes, 0, n - 2) == ((unsigned{bytes[n - 2]} << 8) | bytes[n - 1]);
 }
 
+// A command frame: code, its complement, three parameters, the payload, the sum.
 TBytes Command(std::uint8_t code, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3,
-               const TBytes& payload = {}) {
-  TBytes frame(kPayloadOffset + payload.size());
-  frame[0] = code;
-  frame[1] = static_cast<std::uint8_t>(code ^ 0xFF);
-  frame[2] = p1;
-  frame[3] = p2;
-  frame[4] = p3;
-  std::copy(payload.begin(), payload.end(), frame.begin() + kPayloadOffset);
+               const TBytes& payload) {
+  TBytes frame{code, static_cast<std::uint8_t>(code ^ 0xFF), p1, p2, p3};
+  static_assert(kPayloadOffset == 5, "the header above is the frame up to its payload");
+  for (const std::uint8_t byte : payload)
+    frame.push_back(byte);
+  AppendSum(frame);
+  return frame;
+}
+
+// A command without payload. Its own function: GCC 12's Release build, inlining an empty
+// default payload, warns of a copy out of bounds that never happens.
+TBytes Command(std::uint8_t code, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
+  TBytes frame{code, static_cast<std::uint8_t>(code ^ 0xFF), p1, p2, p3};
   AppendSum(frame);
   return frame;
 }
