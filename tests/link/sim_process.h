@@ -6,7 +6,19 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
+
+// In a forked child: runs `program` with `arguments`; exits with 127 when it cannot start.
+[[noreturn]] inline void ExecProgram(std::string program, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), std::move(program));
+  std::vector<char*> argv;
+  for (auto& a : arguments)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
 
 class TSimProcess {
 public:
@@ -19,14 +31,7 @@ public:
       ::dup2(out[1], 1);
       ::close(out[0]);
       ::close(out[1]);
-      std::vector<std::string> args{KX470_BINARY_DIR "/tools/encoder_sim/kx470-sim"};
-      args.insert(args.end(), options.begin(), options.end());
-      std::vector<char*> argv;
-      for (auto& a : args)
-        argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      ExecProgram(KX470_BINARY_DIR "/tools/encoder_sim/kx470-sim", options);
     }
     ::close(out[1]);
     char c;

@@ -31,14 +31,6 @@ std::string Member(const QJsonObject& object, const char* key) {
   return object.value(key).toString().toStdString();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
-
 class TCliSeveral : public TCliBase {
 protected:
   // Four simulators; the one at `faulty` gets `fault` as well. Each saves what it is written.

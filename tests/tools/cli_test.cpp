@@ -358,14 +358,7 @@ std::string CliOnATerminal(const std::vector<std::string>& arguments, const fs::
     const int none = ::open("/dev/null", O_RDONLY);
     ::dup2(file, 1);
     ::dup2(none, 0);
-    std::vector<std::string> args{KX470_BINARY_DIR "/tools/cli/kx470-cli"};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    ExecProgram(KX470_BINARY_DIR "/tools/cli/kx470-cli", arguments);
   }
   std::string shown;
   char buffer[4096];
