@@ -3,9 +3,10 @@
 # The commands, their options and what each option takes are read from the program's own help
 # ('kx470-cli help' and 'kx470-cli COMMAND --help'), so that a new command or option completes
 # as soon as the program has it. What a word takes is told by its name in the usage line:
-# DEVICE a serial port (and 'auto' where the command's help offers '--port auto'), a name
-# ending in .json a JSON file, FIELD=VALUE nothing, anything else a table file (*.tbl), or
-# port:DEVICE where the command's help offers that.
+# DEVICE a serial port (and 'auto' where the command's help offers '--port auto'), FILE a table
+# file (*.tbl), a name ending in .json a JSON file; any other name a table file or
+# port:DEVICE where the command's help offers port:DEVICE, and nothing otherwise (a number, a
+# FIELD=VALUE).
 
 # The commands: the first word of each line of the help's "Commands:" block.
 _kx470_cli_commands() {
@@ -60,19 +61,20 @@ _kx470_cli_value() {
       if [[ $help == *'--port auto'* ]]; then devices+=$'\n'auto; fi
       COMPREPLY=($(compgen -W "$devices" -- "$cur"))
       ;;
-    *=*) ;;
     *.json)
       _filedir json
       [[ - == "$cur"* ]] && COMPREPLY+=(-)
       ;;
+    FILE*) _filedir tbl ;;
     *)
-      if [[ $help == *port:DEVICE* && $cur == port:* ]]; then
+      [[ $help == *port:DEVICE* ]] || return
+      if [[ $cur == port:* ]]; then
         COMPREPLY=($(compgen -P port: -W "$(_kx470_cli_devices "$program")" -- "${cur#port:}"))
         __ltrim_colon_completions "$cur"
         return
       fi
       _filedir tbl
-      if [[ $help == *port:DEVICE* && port: == "$cur"* ]]; then
+      if [[ port: == "$cur"* ]]; then
         COMPREPLY+=(port:)
         compopt -o nospace
       fi

@@ -30,24 +30,13 @@ struct TRun {
   std::string Out, Err;
 };
 
-// `environment`: NAME=value settings for this run only.
-inline TRun Cli(const std::vector<std::string>& arguments,
-                const std::vector<std::string>& environment = {}) {
+// Runs a shell command line with standard input from /dev/null; gives its exit status and what
+// it wrote.
+inline TRun RunShell(std::string command) {
   static int serial = 0;
   const std::string base =
-      "/tmp/kx470-cli-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
-  // A command that hangs (on a FIFO, say) fails instead of holding up the suite.
-  std::string command = "timeout 60 ";
-  if (!environment.empty()) {
-    command += "env";
-    for (const auto& setting : environment)
-      command += " '" + setting + "'";
-    command += " ";
-  }
-  command += KX470_BINARY_DIR "/tools/cli/kx470-cli";
-  for (const auto& a : arguments)
-    command += " '" + a + "'";
-  command += " >" + base + ".out 2>" + base + ".err </dev/null";
+      "/tmp/kx470-run-" + std::to_string(::getpid()) + "-" + std::to_string(++serial);
+  command = "{ " + command + "; } >" + base + ".out 2>" + base + ".err </dev/null";
   TRun run;
   const int status = std::system(command.c_str());
   run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -60,6 +49,23 @@ inline TRun Cli(const std::vector<std::string>& arguments,
   run.Out = slurp(base + ".out");
   run.Err = slurp(base + ".err");
   return run;
+}
+
+// `environment`: NAME=value settings for this run only.
+inline TRun Cli(const std::vector<std::string>& arguments,
+                const std::vector<std::string>& environment = {}) {
+  // A command that hangs (on a FIFO, say) fails instead of holding up the suite.
+  std::string command = "timeout 60 ";
+  if (!environment.empty()) {
+    command += "env";
+    for (const auto& setting : environment)
+      command += " '" + setting + "'";
+    command += " ";
+  }
+  command += KX470_BINARY_DIR "/tools/cli/kx470-cli";
+  for (const auto& a : arguments)
+    command += " '" + a + "'";
+  return RunShell(command);
 }
 
 class TCliBase : public ::testing::Test {
