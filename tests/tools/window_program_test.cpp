@@ -29,7 +29,7 @@ TEST(TWindowProgram, HelpAndVersionNeedNoDisplay) {
   ASSERT_FALSE(lines.empty());
   // The usage names the program, not the path it was started by.
   EXPECT_EQ(lines.front(), "Usage: kx470u [options]");
-  for (const std::string& option : {"  -h, --help", "  --version"}) {
+  for (const std::string option : {"  -h, --help", "  --version"}) {
     bool listed = false;
     for (const auto& line : lines)
       listed = listed || line.rfind(option + " ", 0) == 0;
