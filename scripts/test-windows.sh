@@ -82,19 +82,22 @@ cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" 
   -DKX470_NATIVE_SIM="$native/tools/encoder_sim/kx470-sim" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-# new_prefix DIR [as_user]: an initialised Wine prefix in DIR. The first start of Wine in a
-# prefix (wineboot) takes the longest; afterwards a server kept running for the prefix serves
-# every test program.
+# new_prefix DIR [wrapper...]: an initialised Wine prefix in DIR. A server kept running for the
+# prefix serves wineboot, the longest start of Wine, and then every test program.
 new_prefix() {
   local prefix=$1
   shift
   prefixes+=("$prefix")
-  "$@" env WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY= "$wine" wineboot -i >/dev/null 2>&1
-  "$@" env WINEPREFIX="$prefix" "$wineserver" -p >/dev/null 2>&1
-  [[ -d $prefix/dosdevices ]] || {
-    echo "Wine did not set up the prefix $prefix" >&2
+  local log=$prefix.log
+  # Wine takes only a prefix that its user owns.
+  "$@" mkdir -p "$prefix"
+  if ! "$@" env WINEPREFIX="$prefix" "$wineserver" -p >"$log" 2>&1 ||
+    ! "$@" env WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY= "$wine" wineboot -i >>"$log" 2>&1 ||
+    [[ ! -d $prefix/dosdevices ]]; then
+    echo "Wine did not set up the prefix $prefix:" >&2
+    cat "$log" >&2
     exit 1
-  }
+  fi
 }
 
 # run_suite WHO DIR PREFIX [wrapper...]: ctest in DIR with that Wine prefix; a failure adds
