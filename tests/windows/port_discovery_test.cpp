@@ -7,8 +7,11 @@
 #include "portable.h"
 #include "windows_host.h"
 
+#include <cstring>
+#include <devguid.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <setupapi.h>
 
 namespace {
 
@@ -18,7 +21,7 @@ TEST(WindowsPorts, DiscoveryListsComPortsByNumber) {
   list.Slots[100] = "COM200";
   RefreshPortList(list);
   if (RunningUnderWine()) {
-    // Wine's Setup API has no members in the ports class: the standard ports stand in.
+    // A fresh Wine prefix has no members in the ports class: the standard ports stand in.
     ASSERT_EQ(list.Count, 16);
     for (int i = 0; i < 16; ++i)
       EXPECT_EQ(list.Slots[static_cast<std::size_t>(i)], "COM" + std::to_string(i + 1));
@@ -33,6 +36,61 @@ TEST(WindowsPorts, DiscoveryListsComPortsByNumber) {
     previous = number;
   }
   EXPECT_EQ(list.Slots[100], "COM200") << "slots past the count keep what they held";
+}
+
+// Devices of the ports class made for a test, removed again at its end.
+class TTestPorts {
+public:
+  TTestPorts() : FSet(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr)) {}
+  ~TTestPorts() {
+    for (SP_DEVINFO_DATA& device : FDevices)
+      SetupDiRemoveDevice(FSet, &device);
+    SetupDiDestroyDeviceInfoList(FSet);
+  }
+  TTestPorts(const TTestPorts&) = delete;
+  TTestPorts& operator=(const TTestPorts&) = delete;
+  // A present member of the class with this friendly name and, when given, a service.
+  bool Add(const std::string& friendlyName, const char* service) {
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    const std::string id = "KX470TEST" + std::to_string(FDevices.size());
+    if (!SetupDiCreateDeviceInfoA(FSet, id.c_str(), &GUID_DEVCLASS_PORTS, nullptr, nullptr,
+                                  DICD_GENERATE_ID, &device) ||
+        !SetupDiRegisterDeviceInfo(FSet, &device, 0, nullptr, nullptr, nullptr))
+      return false;
+    FDevices.push_back(device);
+    const auto set = [&](DWORD property, const char* text) {
+      return SetupDiSetDeviceRegistryPropertyA(FSet, &device, property,
+                                               reinterpret_cast<const BYTE*>(text),
+                                               static_cast<DWORD>(std::strlen(text) + 1)) != 0;
+    };
+    return set(SPDRP_FRIENDLYNAME, friendlyName.c_str()) &&
+           (!service || set(SPDRP_SERVICE, service));
+  }
+
+private:
+  HDEVINFO FSet;
+  std::vector<SP_DEVINFO_DATA> FDevices;
+};
+
+TEST(WindowsPorts, DiscoveryReadsThePortsClassOfTheSetupApi) {
+  if (!RunningUnderWine())
+    GTEST_SKIP() << "adds devices to the system: only in the Wine prefix made for the run";
+  ClearEnvironment("KX470_PORTS");
+  TPortList list;
+  {
+    TTestPorts ports;
+    ASSERT_TRUE(ports.Add("Test Serial Port (COM7)", "Serial")) << GetLastError();
+    ASSERT_TRUE(ports.Add("Test Modem (COM3)", "Modem")) << GetLastError();
+    ASSERT_TRUE(ports.Add("Test Port without a driver (COM5)", nullptr)) << GetLastError();
+    ASSERT_TRUE(ports.Add("Test Printer Port (LPT1)", "Parport")) << GetLastError();
+    RefreshPortList(list);
+    EXPECT_EQ(list.Count, 2);
+    EXPECT_EQ(list.Slots[0], "COM3");
+    EXPECT_EQ(list.Slots[1], "COM7");
+  }
+  RefreshPortList(list);
+  EXPECT_EQ(list.Count, 16) << "the devices are gone: the standard ports stand in again";
 }
 
 TEST(WindowsPorts, EnvironmentReplacesDiscovery) {
