@@ -2,7 +2,8 @@
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKX470_QT=OFF
 # The posix threads variant of the compiler is the one with std::thread and std::mutex.
 # Programs are linked statically, so that they run without the compiler's DLLs beside them
-# (under Wine as on a Windows machine). Tests run through Wine when it is installed.
+# (under Wine as on a Windows machine). The tests run under Wine through
+# tests/windows/run_under_wine.sh.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KX470_MINGW_TRIPLE x86_64-w64-mingw32)
@@ -17,8 +18,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
-find_program(KX470_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(KX470_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KX470_WINE})
-endif()

@@ -125,6 +125,15 @@ TEST_F(TWindowsTable, AFailedReplaceLosesNothing) {
   EXPECT_EQ(Others({"held.tbl"}), std::vector<std::string>{})
       << "neither the temporary file nor a backup is left";
 
+  // A read-only file is not replaced, and nothing is added beside it.
+  ASSERT_TRUE(SetFileAttributesW(table.c_str(), FILE_ATTRIBUTE_READONLY));
+  const TTableWrite readOnly = WriteTableFileSafely(table, Sample(3));
+  SetFileAttributesW(table.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(readOnly.Ok);
+  EXPECT_FALSE(readOnly.Error.empty());
+  EXPECT_EQ(Content(table), AsText(Sample(1)));
+  EXPECT_EQ(Others({"held.tbl"}), std::vector<std::string>{});
+
   // A folder that does not exist takes no temporary file either.
   const TTableWrite nowhere = WriteTableFileSafely(dir / "none" / "x.tbl", Sample(3));
   EXPECT_FALSE(nowhere.Ok);
