@@ -1,7 +1,5 @@
 // The serial port over termios.
 
-#ifndef _WIN32
-
 #include "link/comm_port.h"
 
 #include <cerrno>
@@ -245,5 +243,3 @@ std::string DescribeCommError(const ECommError& error) {
     text += " (" + std::generic_category().message(static_cast<int>(error.SystemError)) + ")";
   return text;
 }
-
-#endif // _WIN32

@@ -1,10 +1,10 @@
-// The serial port over the Win32 communications API, for a Windows build.
-
-#ifdef _WIN32
+// The serial port over the Win32 communications API.
 
 #include "link/comm_port.h"
 
 #include <windows.h>
+
+static_assert(sizeof(DCB) == 28, "the line settings record has the size the driver expects");
 
 namespace {
 
@@ -190,5 +190,3 @@ std::string DescribeCommError(const ECommError& error) {
   }
   return text;
 }
-
-#endif // _WIN32

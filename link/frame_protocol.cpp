@@ -108,8 +108,10 @@ bool FrameChecksumOK(const std::uint8_t* buffer, std::size_t length) {
 }
 
 void WaitMicroseconds(std::int64_t microseconds) {
-  std::this_thread::sleep_until(std::chrono::steady_clock::now() +
-                                std::chrono::microseconds(microseconds));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+  // Windows' sleeps run on a coarser clock and may end a little before the deadline.
+  while (std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_until(deadline);
 }
 
 TPortIo PortIoOf(TCommPort& port) {

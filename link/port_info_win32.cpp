@@ -1,7 +1,5 @@
 // Windows: the port's name is all that is told about it.
 
-#ifdef _WIN32
-
 #include "link/port_info.h"
 
 #include "link/comm_port.h"
@@ -11,5 +9,3 @@ TPortInfo DescribePort(const std::string& name) {
   info.Path = TCommPort::DevicePath(name);
   return info;
 }
-
-#endif

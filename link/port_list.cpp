@@ -1,11 +1,7 @@
 #include "link/port_list.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <tuple>
 
 namespace {
 
@@ -61,56 +57,51 @@ void RefreshPortList(TPortList& list) {
   DiscoverPorts(list);
 }
 
-#ifndef _WIN32
-
-namespace fs = std::filesystem;
-
-namespace {
-
-// "ttyUSB10" after "ttyUSB9": compare the prefix, then the number.
-bool NaturalLess(const std::string& a, const std::string& b) {
-  const auto split = [](const std::string& s) {
-    std::size_t digits = s.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1])))
-      --digits;
-    const std::string number = s.substr(digits);
-    // At most 9 digits keep the number inside a long; longer names sort by their text.
-    const long value = number.empty() || number.size() > 9 ? -1L : std::stol(number);
-    return std::make_tuple(s.substr(0, digits), value, number);
-  };
-  return split(a) < split(b);
-}
-
-bool UartExists(const fs::path& entry) {
-  // The 8250 driver registers ttyS ports whether or not a UART answers; those without one
-  // report the port type 0 (unknown).
-  std::ifstream type(entry / "type");
-  int value = 0;
-  if (!(type >> value))
-    return fs::exists(entry / "device" / "driver");
-  return value != 0;
-}
-
-} // namespace
-
-void DiscoverPorts(TPortList& list, const std::string& sysClassTty) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(sysClassTty, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0)
-      names.push_back(name);
-    else if (name.rfind("ttyS", 0) == 0 && UartExists(entry.path()))
-      names.push_back(name);
+int ComPortNumber(const std::string& friendlyName) {
+  const std::size_t open = friendlyName.find("(COM");
+  if (open == std::string::npos)
+    return 0;
+  const std::size_t com = friendlyName.find("COM", open);
+  const std::size_t close = friendlyName.find(')', com);
+  if (close == std::string::npos)
+    return 0;
+  // The digits after the "M" up to the ")": "COM3" of "USB Serial Port (COM3)".
+  const std::size_t digits = com + 3;
+  if (digits == close)
+    return 0;
+  int number = 0;
+  for (std::size_t i = digits; i < close; ++i) {
+    const char c = friendlyName[i];
+    if (c < '0' || c > '9' || number > kPortSlots)
+      return 0;
+    number = number * 10 + (c - '0');
   }
-  std::sort(names.begin(), names.end(), NaturalLess);
-  if (names.size() > static_cast<std::size_t>(kPortSlots))
-    names.resize(kPortSlots);
-  StorePortNames(list, names, static_cast<int>(names.size()));
+  return number >= 1 && number <= kPortSlots ? number : 0;
 }
 
-void DiscoverPorts(TPortList& list) {
-  DiscoverPorts(list, "/sys/class/tty");
+void StoreComPorts(TPortList& list, const TNextPortDevice& next) {
+  std::array<std::string, kPortSlots> byNumber;
+  int count = 0;
+  TPortDevice device;
+  while (next(device)) {
+    if (!device.FriendlyName || device.FriendlyName->find("(COM") == std::string::npos ||
+        !device.HasService)
+      continue;
+    if (const int number = ComPortNumber(*device.FriendlyName); number > 0)
+      byNumber[static_cast<std::size_t>(number - 1)] = "COM" + std::to_string(number);
+    // Every port device counts, named or not; past the slots there is nothing more to learn.
+    if (count++ > kPortSlots)
+      break;
+  }
+  if (count == 0) {
+    for (int i = 0; i < kFallbackPorts; ++i)
+      list.Slots[static_cast<std::size_t>(i)] = "COM" + std::to_string(i + 1);
+    list.Count = kFallbackPorts;
+    return;
+  }
+  std::vector<std::string> names;
+  for (const std::string& name : byNumber)
+    if (!name.empty())
+      names.push_back(name);
+  StorePortNames(list, names, count);
 }
-
-#endif

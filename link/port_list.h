@@ -11,6 +11,8 @@
 // its stand-ins: set and empty, it means no ports at all.
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,3 +41,23 @@ void DiscoverPorts(TPortList& list);
 // Discovery below a sysfs tty folder; tests give their own.
 void DiscoverPorts(TPortList& list, const std::string& sysClassTty);
 #endif
+
+// One member of the Windows ports device class, as the Setup API describes it.
+struct TPortDevice {
+  std::optional<std::string> FriendlyName; // "USB Serial Port (COM3)"; none when unreadable
+  bool HasService = false;                 // a driver service is named for it
+};
+// Gives the next device of the class; false after the last one.
+using TNextPortDevice = std::function<bool(TPortDevice&)>;
+
+// The Windows discovery's decisions, apart from the Setup API that feeds it. A device counts
+// when its friendly name contains "(COM" and it names a service; its port "COMn" goes to the
+// place of its number n, and the list takes the names by ascending number, without gaps. The
+// count is that of the devices, so a name without a number between "COM" and ")", or two
+// devices on one number, leave the list with fewer names than its count. Counting stops past
+// the 256 slots. When no device counts: COM1..COM16 and a count of 16.
+void StoreComPorts(TPortList& list, const TNextPortDevice& next);
+
+// The port number n of a friendly name holding "(COMn)"; 0 when there is no ")" after it or
+// no number from 1 to 256 before the ")".
+int ComPortNumber(const std::string& friendlyName);

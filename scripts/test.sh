@@ -9,6 +9,9 @@
 # the bench. It runs the same build, through ctest from a scratch folder of its own. When it
 # cannot read the checkout (a clone below /root, say), the build and both runs use a copy of the
 # checkout in /var/tmp, removed at the end; nothing outside the tree changes its permissions.
+#
+# At the end it runs scripts/test-windows.sh: the Windows cross-build and its tests under Wine
+# (a few minutes more). KX470_SKIP_WINDOWS=1 leaves that out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -107,6 +110,16 @@ if [[ -n "$user" ]]; then
     USER="$user" LOGNAME="$user" XDG_RUNTIME_DIR="$scratch/runtime"
 fi
 
+if [[ ${KX470_SKIP_WINDOWS:-0} != 1 ]]; then
+  echo
+  echo "=== The Windows cross-build and its tests under Wine (KX470_SKIP_WINDOWS=1 skips) ==="
+  # The same checkout (or copy) and the same unprivileged user; ctest arguments as given.
+  if ! env KX470_TEST_SOURCE="$src" ${user:+KX470_TEST_USER="$user"} \
+    "$root/scripts/test-windows.sh" "${ctest_args[@]}"; then
+    summary+=("The Windows tests under Wine failed (see above)")
+  fi
+fi
+
 if [[ ${#summary[@]} -gt 0 ]]; then
   echo
   echo "=== FAILED ==="
@@ -114,4 +127,6 @@ if [[ ${#summary[@]} -gt 0 ]]; then
   exit 1
 fi
 echo
-echo "=== Every test passed${user:+, as root and as $user} ==="
+skipped=
+if [[ ${KX470_SKIP_WINDOWS:-0} == 1 ]]; then skipped=" (the Windows tests were skipped)"; fi
+echo "=== Every test passed${user:+, as root and as $user}$skipped ==="

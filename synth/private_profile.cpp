@@ -111,6 +111,7 @@ void TPrivateProfile::WriteString(const std::string& section, const std::string&
 }
 
 bool TPrivateProfile::Save() const {
+  std::error_code failed;
   const std::filesystem::path temporary =
       FPath.string() + ".tmp" + std::to_string(static_cast<long>(::getpid()));
   {
@@ -122,12 +123,14 @@ bool TPrivateProfile::Save() const {
     out.flush();
     if (!out) {
       out.close();
-      std::remove(temporary.c_str());
+      std::filesystem::remove(temporary, failed);
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), FPath.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  // Replaces the file where one is there, on Windows too (where rename() would refuse).
+  std::filesystem::rename(temporary, FPath, failed);
+  if (failed) {
+    std::filesystem::remove(temporary, failed);
     return false;
   }
   return true;

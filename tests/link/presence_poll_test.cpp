@@ -3,6 +3,7 @@
 // comes back by itself.
 
 #include "fake_port.h"
+#include "portable.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -10,6 +11,17 @@
 namespace {
 
 using TTexts = std::vector<std::string>;
+
+// How a port error tells the I/O error the fake port raises: Windows has its own words for
+// the number.
+#ifdef _WIN32
+const std::string kIoWords = [] {
+  const std::string text = DescribeCommError(ECommError{ECommError::WriteFailed, EIO});
+  return text.substr(text.find('('));
+}();
+#else
+const std::string kIoWords = "(Input/output error)";
+#endif
 
 class TPoll : public ::testing::Test {
 protected:
@@ -32,9 +44,9 @@ protected:
     image.StoreChecksum();
     encoder.Image = image.Bytes();
   }
-  void TearDown() override { unsetenv("KX470_PORTS"); }
+  void TearDown() override { ClearEnvironment("KX470_PORTS"); }
   // The fixed port list, as KX470_PORTS gives it.
-  static void Ports(const char* list) { setenv("KX470_PORTS", list, 1); }
+  static void Ports(const char* list) { SetEnvironment("KX470_PORTS", list); }
   TPollOutcome Tick() {
     const TPollResult result = PresencePoll(state, host);
     status = result.Status;
@@ -141,7 +153,7 @@ TEST_F(TPoll, APortFailureStaysInThePanelAfterTheProbe) {
 
   port.OpenFailures.clear();
   EXPECT_EQ(Tick(), TPollOutcome::Absent);
-  EXPECT_EQ(status, " /dev/b: Serial port error 9 (Input/output error). Re-Link, Please !");
+  EXPECT_EQ(status, " /dev/b: Serial port error 9 " + kIoWords + ". Re-Link, Please !");
 
   port.TransferFailures.clear();
   EXPECT_EQ(Tick(), TPollOutcome::Absent);
@@ -249,7 +261,7 @@ TEST_F(TPoll, APortFailureKeepsTheGuardWhileItsMessageIsOpen) {
   };
   EXPECT_EQ(ReadEncoder(state, host, image, {}), TOutcome::Failed);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Serial port error 18 (Input/output error). Re-Link, Please !");
+  EXPECT_EQ(messages[0], "Serial port error 18 " + kIoWords + ". Re-Link, Please !");
   EXPECT_EQ(ticks, std::vector<TPollOutcome>{TPollOutcome::Busy});
   EXPECT_EQ(operations, std::vector<TOutcome>{TOutcome::Refused});
   EXPECT_FALSE(state.Busy);

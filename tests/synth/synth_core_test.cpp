@@ -3,10 +3,11 @@
 #include "synth/register_map.h"
 #include "synth/synth_ini.h"
 
+#include "portable.h"
+
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -15,8 +16,7 @@ namespace {
 class SynthIni : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kx470-synth-XXXXXX";
-    dir = mkdtemp(pattern);
+    dir = MakeTemporaryFolder("kx470-synth");
     ini = dir / kSynthIniName;
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -421,8 +421,7 @@ TEST_F(SynthIni, AFailedSaveLeavesTheFileAlone) {
 }
 
 TEST(PrivateProfile, MissingEmptyAndTrimmedValues) {
-  char pattern[] = "/tmp/kx470-profile-XXXXXX";
-  const fs::path dir = mkdtemp(pattern);
+  const fs::path dir = MakeTemporaryFolder("kx470-profile");
   std::ofstream(dir / "p.ini") << "[A]\r\nkey =  value  \r\nempty=\r\n[B]\nkey=other\n";
   const TPrivateProfile profile(dir / "p.ini");
   EXPECT_EQ(profile.GetString("a", "KEY", "d"), "value");

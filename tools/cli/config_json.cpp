@@ -1,5 +1,7 @@
 #include "config_json.h"
 
+#include "editors/big5_codepage.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -76,6 +78,10 @@ std::string Side(const std::optional<TFieldValue>& value, int hexDigits) {
 } // namespace
 
 const TTextCodec& Big5Codec() {
+#ifdef _WIN32
+  // Qt for Windows converts Big5 only when it was built with ICU; the system always can.
+  return CodePage950Codec();
+#else
   static const TTextCodec codec{
       [](std::string_view utf8, std::string& big5) {
         QStringEncoder encoder(kBig5);
@@ -91,6 +97,7 @@ const TTextCodec& Big5Codec() {
         return text.toStdString();
       }};
   return codec;
+#endif
 }
 
 QJsonValue ValueAsJson(const TFieldValue& value) {

@@ -2,8 +2,6 @@
 // adapter the USB device above it. The device's own strings come first; udev's hardware
 // database (present where udevd runs) names devices that carry no strings.
 
-#ifndef _WIN32
-
 #include "link/port_info.h"
 
 #include "link/comm_port.h"
@@ -72,5 +70,3 @@ TPortInfo DescribePort(const std::string& name) {
   info.Serial = FirstOf(usb, "serial", device.get(), {"ID_SERIAL_SHORT"});
   return info;
 }
-
-#endif
