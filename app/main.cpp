@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <exception>
 
 int main(int argc, char** argv) {
   // Answered before the window system is asked for anything, so that it works without a display.
@@ -25,10 +24,8 @@ int main(int argc, char** argv) {
     fmMain.fmAbout = &fmAbout;
     fmMain.show();
     return application.exec();
-  } catch (const std::exception& error) {
-    TApplication::ShowException(error.what());
   } catch (...) {
-    TApplication::ShowException("");
+    TApplication::ShowCurrentException();
   }
   return 1;
 }
