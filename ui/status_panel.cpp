@@ -1,13 +1,20 @@
 #include "ui/status_panel.h"
 
 #include <QFontMetrics>
+#include <QTimer>
 
 TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Sunken);
-  // The bar decides the width; a long text must not widen the panel or the window.
-  setMinimumWidth(0);
-  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+// The bar decides the width: a long text neither widens the panel nor pushes the window wider.
+QSize TStatusPanel::sizeHint() const {
+  return {0, QLabel::sizeHint().height()};
+}
+
+QSize TStatusPanel::minimumSizeHint() const {
+  return {0, QLabel::minimumSizeHint().height()};
 }
 
 void TStatusPanel::SetText(const QString& text) {
@@ -17,7 +24,8 @@ void TStatusPanel::SetText(const QString& text) {
 
 void TStatusPanel::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
-  Fit();
+  // Not while the bar's layout places its panels: a new font asks it to lay them out again.
+  QTimer::singleShot(0, this, [this] { Fit(); });
 }
 
 int TStatusPanel::Room(const QFont& font) const {

@@ -10,6 +10,8 @@ class TStatusPanel : public QLabel {
 public:
   explicit TStatusPanel(QWidget* parent = nullptr);
   void SetText(const QString& text);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
   // The width the text has in the panel when shown in a font.
   int Room(const QFont& font) const;
 

@@ -49,9 +49,12 @@ TEST_F(TStatusBarXcb, TheIdentificationLineIsReadableAtTheDesignSize) {
   QTest::qWait(20);
   ExpectReadable(panel, widest, "the widest line");
 
-  // The panels keep their widths.
+  // The panels keep their widths, one beside the other.
   EXPECT_EQ(w.StatusPanels[0]->width(), 230);
   EXPECT_EQ(w.StatusPanels[1]->width(), 260);
+  for (int p = 1; p < 3; ++p)
+    EXPECT_GT(w.StatusPanels[p]->x(), w.StatusPanels[p - 1]->geometry().right())
+        << "panel " << p << " lies over panel " << p - 1;
   EXPECT_LE(panel->mapTo(&w, QPoint(0, 0)).x() + panel->width(), w.width());
 
   // A short text is shown in the bar's own font, without a tooltip.
