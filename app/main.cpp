@@ -8,7 +8,6 @@
 
 #include <QStringList>
 #include <cstdio>
-#include <exception>
 
 namespace {
 
@@ -41,10 +40,8 @@ int main(int argc, char** argv) {
     fmMain.fmAbout = &fmAbout;
     fmMain.show();
     return application.exec();
-  } catch (const std::exception& error) {
-    TApplication::ShowException(error.what());
   } catch (...) {
-    TApplication::ShowException("");
+    TApplication::ShowCurrentException();
   }
   return 1;
 }

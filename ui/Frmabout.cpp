@@ -1,5 +1,6 @@
 #include "ui/Frmabout.h"
 
+#include "ui/application.h"
 #include "ui/event_adapter.h"
 
 #include <QDesktopServices>
@@ -134,9 +135,9 @@ bool TfmAbout::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     if (watched == lblUrl)
-      lblUrlClick(lblUrl);
+      RunHandler([this] { lblUrlClick(lblUrl); });
     else if (watched == lblEmail)
-      lblEmailClick(lblEmail);
+      RunHandler([this] { lblEmailClick(lblEmail); });
   }
   return QDialog::eventFilter(watched, event);
 }

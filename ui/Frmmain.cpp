@@ -7,7 +7,9 @@
 #include "editors/key_names.h"
 #include "editors/record_reading.h"
 #include "ui/Frmabout.h"
+#include "ui/application.h"
 #include "ui/memo.h"
+#include "ui/status_panel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -84,7 +86,7 @@ void TfmMain::showEvent(QShowEvent* event) {
   FShown = true;
   if (const QScreen* screen = this->screen())
     move(screen->availableGeometry().center() - rect().center());
-  FormShow();
+  RunHandler([this] { FormShow(); });
 }
 
 void TfmMain::FormShow() {
@@ -181,7 +183,7 @@ void TfmMain::FitCapcodeList() {
 
 void TfmMain::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  ScaleLayout();
+  RunHandler([this] { ScaleLayout(); });
 }
 
 void TfmMain::BuildControlTables() {
@@ -223,7 +225,7 @@ int TfmMain::TagOf(QObject* Sender) {
 
 void TfmMain::SetStatusText(int panel, const QString& text) {
   if (panel >= 0 && panel < 3)
-    StatusPanels[panel]->setText(text);
+    StatusPanels[panel]->SetText(text);
 }
 
 QString TfmMain::StatusText(int panel) const {

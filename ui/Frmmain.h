@@ -38,6 +38,7 @@ class QTableWidget;
 class QTimer;
 class TFileDialog;
 class TMemo;
+class TStatusPanel;
 class TfmAbout;
 
 class TfmMain : public QMainWindow {
@@ -125,7 +126,7 @@ public:
   int SelectedCol = 0, SelectedRow = 0; // the grid's selected cell
 
   QStatusBar* StatusBar1;
-  std::array<QLabel*, 3> StatusPanels{};
+  std::array<TStatusPanel*, 3> StatusPanels{};
   QLineEdit* edtNull;
   QProgressBar* PB1;
   QTimer* Timer2;

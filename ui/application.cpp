@@ -10,13 +10,32 @@ void TApplication::ShowException(const char* what) {
   ShowMessage(QString::fromLocal8Bit(what));
 }
 
-bool TApplication::notify(QObject* receiver, QEvent* event) {
+void TApplication::ShowCurrentException() {
   try {
-    return QApplication::notify(receiver, event);
+    throw;
   } catch (const std::exception& error) {
     ShowException(error.what());
   } catch (...) {
     ShowException("");
+  }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  // The last resort for code that is not run through RunHandler.
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    ShowCurrentException();
+  }
+  return false;
+}
+
+bool RunHandler(const std::function<void()>& handler) {
+  try {
+    handler();
+    return true;
+  } catch (...) {
+    TApplication::ShowCurrentException();
   }
   return false;
 }

@@ -1,5 +1,7 @@
 #include "ui/event_adapter.h"
 
+#include "ui/application.h"
+
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -11,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTimer>
 
 namespace {
 
@@ -70,15 +73,18 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
   case QEvent::FocusIn: {
     if (watched != FControl)
       break;
-    FEntered = true;
-    if (!OnEnter)
-      break;
+    // The first focus after the control was left is its entry, whatever brought it. Coming
+    // back from a message box or a menu (the control was never left) is not one, nor being
+    // handed the focus back by an exit handler that refused the value. A message box shown
+    // while the focus moves here keeps the focus from arriving until the window is active
+    // again: it then arrives as a reactivation, and is still the user's entry.
     const auto reason = static_cast<QFocusEvent*>(event)->reason();
-    // Coming back from a message box or a menu, or being handed the focus back by an exit
-    // handler that refused the value, is not a new entry.
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || FInExit)
-      break;
-    OnEnter(FControl);
+    const bool comingBack = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    const bool entry = !(comingBack && FEntered) && !FInExit && !FHandedBack;
+    FEntered = true;
+    FHandedBack = false;
+    if (entry && OnEnter)
+      RunHandler([this] { OnEnter(FControl); });
     break;
   }
   case QEvent::FocusOut: {
@@ -105,7 +111,12 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
           Self->FInExit = false;
       }
     } leave{self};
-    OnExit(FControl);
+    RunHandler([this] { OnExit(FControl); });
+    // An exit handler that gave the focus back while its message box had the activation: the
+    // focus comes back to this control with the window's activation, and is no new entry.
+    if (self && FControl->window()->focusWidget() == FControl &&
+        QApplication::focusWidget() != FControl)
+      FHandedBack = true;
     break;
   }
   case QEvent::KeyPress: {
@@ -125,7 +136,9 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
     else if (chord || typed < 0x20 || typed == 0x7F)
       break; // shortcuts (copy, paste, select all) and other control keys are not typing
     char16_t changed = typed;
-    OnKeyPress(FControl, changed);
+    // A key whose filter failed is not typed.
+    if (!RunHandler([&] { OnKeyPress(FControl, changed); }))
+      return true;
     if (changed == typed)
       break;
     if (changed != 0) {
@@ -150,16 +163,16 @@ bool TEventAdapter::eventFilter(QObject* watched, QEvent* event) {
       break;
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (watched == FControl && FControl->childAt(mouse->position().toPoint()) == nullptr)
-      OnMouseMove(FControl);
+      RunHandler([this] { OnMouseMove(FControl); });
     break;
   }
   case QEvent::Enter:
     if (watched == FControl && OnMouseEnter)
-      OnMouseEnter(FControl);
+      RunHandler([this] { OnMouseEnter(FControl); });
     break;
   case QEvent::Leave:
     if (watched == FControl && OnMouseLeave)
-      OnMouseLeave(FControl);
+      RunHandler([this] { OnMouseLeave(FControl); });
     break;
   default:
     break;
@@ -193,7 +206,8 @@ void TEventAdapter::CommitFiltered(const QInputMethodEvent& input) {
     i += units;
     const char16_t typed = piece.at(0).unicode();
     char16_t changed = typed;
-    OnKeyPress(FControl, changed);
+    if (!RunHandler([&] { OnKeyPress(FControl, changed); }))
+      changed = 0;
     if (changed == 0 || !entryGoesOn())
       continue;
     if (changed != typed)
@@ -210,18 +224,32 @@ void TEventAdapter::CommitFiltered(const QInputMethodEvent& input) {
 }
 
 void OnListClick(QComboBox* list, TNotifyEvent handler) {
-  QObject::connect(list, &QComboBox::activated, list,
-                   [list, handler = std::move(handler)](int) { handler(list); });
+  QObject::connect(list, &QComboBox::activated, list, [list, handler = std::move(handler)](int) {
+    RunHandler([&] { handler(list); });
+  });
 }
 
 void OnCheckClick(QCheckBox* box, TNotifyEvent handler) {
-  QObject::connect(box, &QCheckBox::toggled, box,
-                   [box, handler = std::move(handler)](bool) { handler(box); });
+  QObject::connect(box, &QCheckBox::toggled, box, [box, handler = std::move(handler)](bool) {
+    RunHandler([&] { handler(box); });
+  });
 }
 
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler) {
-  QObject::connect(button, &QAbstractButton::clicked, button,
-                   [button, handler = std::move(handler)](bool) { handler(button); });
+  QObject::connect(
+      button, &QAbstractButton::clicked, button,
+      [button, handler = std::move(handler)](bool) { RunHandler([&] { handler(button); }); });
+}
+
+void OnMenuClick(QAction* item, TNotifyEvent handler) {
+  QObject::connect(item, &QAction::triggered, item, [item, handler = std::move(handler)](bool) {
+    RunHandler([&] { handler(item); });
+  });
+}
+
+void OnTimer(QTimer* timer, TNotifyEvent handler) {
+  QObject::connect(timer, &QTimer::timeout, timer,
+                   [timer, handler = std::move(handler)] { RunHandler([&] { handler(timer); }); });
 }
 
 void KeepMenuShortcuts(QWidget* window) {

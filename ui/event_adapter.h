@@ -2,15 +2,18 @@
 // Turns the toolkit's events into the window's named handlers: enter and exit of edit boxes
 // and memos, key presses with a replaceable character, clicks of lists and check boxes, and
 // mouse movement over a control's own area. Text an input method commits passes the key press
-// handler character by character, like typed text.
+// handler character by character, like typed text. An exception that escapes a handler is
+// shown and ends at the handler (RunHandler); the toolkit's code around it runs to its end.
 
 #include <QObject>
 #include <functional>
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QInputMethodEvent;
+class QTimer;
 class QWidget;
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -40,7 +43,8 @@ private:
   void CommitFiltered(const QInputMethodEvent& input);
   QWidget* FControl;
   bool FInExit = false;
-  bool FEntered = false;
+  bool FEntered = false;    // has the focus since an entry (left by a deactivation or a popup)
+  bool FHandedBack = false; // the exit handler gave the focus back; it has not arrived yet
   bool FResending = false;
 };
 
@@ -50,6 +54,10 @@ void OnListClick(QComboBox* list, TNotifyEvent handler);
 void OnCheckClick(QCheckBox* box, TNotifyEvent handler);
 // A button's click.
 void OnButtonClick(QAbstractButton* button, TNotifyEvent handler);
+// A menu item's click, by the mouse or by its shortcut.
+void OnMenuClick(QAction* item, TNotifyEvent handler);
+// A timer's tick.
+void OnTimer(QTimer* timer, TNotifyEvent handler);
 
 // Keeps the keys of the window's menu items for the menu wherever the focus is: no control takes
 // one of them for an editing function of its own (on X11 line edits and memos bind Ctrl+E to

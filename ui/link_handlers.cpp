@@ -36,7 +36,7 @@ void TfmMain::WireLink() {
   };
   CompleteHost(host);
 
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  OnTimer(Timer2, [this](QObject*) { Timer2Timer(); });
   OnButtonClick(btnLink, [this](QObject* s) { btnLinkClick(s); });
   OnListClick(cboPort, [this](QObject* s) { cboPortClick(s); });
 }
@@ -82,6 +82,8 @@ void TfmMain::Timer2Timer() {
     break;
   case TPollOutcome::Absent:
     groupKeyDefine->move(groupKeyDefine->x(), GroupBox1->geometry().bottom() + 1 + 10);
+    // The page control stays 10 pixels below the group wherever the group goes.
+    PlacePageControl();
     PageControl1->setVisible(true);
     SetStatusText(1, QString::fromStdString(result.Status));
     SetStatusText(2, "");

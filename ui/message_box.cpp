@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -41,7 +42,15 @@ int Show(QWidget* owner, const TMessageRequest& request) {
     box.setStandardButtons(QMessageBox::Ok);
     break;
   }
-  switch (box.exec()) {
+  // The window that was active gets the activation back when the box closes, whatever the
+  // window manager does with it, so that the focus ends where the handler that showed the box
+  // put it.
+  const QPointer<QWidget> active = QApplication::activeWindow();
+  const int answer = box.exec();
+  if (active && active->isVisible() && !active->isActiveWindow() &&
+      !QApplication::activeModalWidget())
+    active->activateWindow();
+  switch (answer) {
   case QMessageBox::Cancel:
     return IDCANCEL;
   case QMessageBox::Yes:

@@ -3,6 +3,8 @@
 
 #include "ui/Frmmain.h"
 
+#include "ui/application.h"
+
 #include "synth/frequency_plan.h"
 #include "synth/register_map.h"
 #include "synth/synth_ini.h"
@@ -15,6 +17,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTimer>
+#include <exception>
 
 namespace {
 
@@ -24,7 +28,24 @@ public:
   TGridPainter(TfmMain* window) : QStyledItemDelegate(window), FWindow(window) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
-    FWindow->StringGrid1DrawCell(index.column(), index.row(), option.rect, painter);
+    try {
+      FWindow->StringGrid1DrawCell(index.column(), index.row(), option.rect, painter);
+    } catch (...) {
+      // No message box can be shown while the grid paints: it is shown once the painting is
+      // done, one at a time.
+      static bool told = false;
+      if (told)
+        return;
+      told = true;
+      QTimer::singleShot(0, qApp, [error = std::current_exception()] {
+        try {
+          std::rethrow_exception(error);
+        } catch (...) {
+          TApplication::ShowCurrentException();
+        }
+        told = false;
+      });
+    }
   }
 
 private:
@@ -40,8 +61,10 @@ void TfmMain::WireSynth() {
   StringGrid1->setItemDelegate(new TGridPainter(this));
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column, int, int) {
-            bool canSelect = true;
-            StringGrid1SelectCell(column, row, canSelect);
+            RunHandler([&] {
+              bool canSelect = true;
+              StringGrid1SelectCell(column, row, canSelect);
+            });
           });
 
   TEventAdapter& freq = TEventAdapter::Of(edtFreq);

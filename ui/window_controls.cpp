@@ -9,6 +9,7 @@
 #include "ui/drop_down_list.h"
 #include "ui/file_dialogs.h"
 #include "ui/memo.h"
+#include "ui/status_panel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -124,23 +125,23 @@ void TfmMain::CreateMenus() {
   for (QAction* action : mnuPager->actions())
     action->setEnabled(false);
 
-  connect(mnuOpen, &QAction::triggered, this, [this] { OpenTable(); });
-  connect(mnuSave, &QAction::triggered, this, [this] { SaveTable(); });
-  connect(mnuSaveAs, &QAction::triggered, this, [this] { SaveTableAs(); });
-  connect(mnuExit, &QAction::triggered, this, [this] { mnuExitClick(mnuExit); });
-  connect(mnuRead, &QAction::triggered, this, [this] {
+  OnMenuClick(mnuOpen, [this](QObject*) { OpenTable(); });
+  OnMenuClick(mnuSave, [this](QObject*) { SaveTable(); });
+  OnMenuClick(mnuSaveAs, [this](QObject*) { SaveTableAs(); });
+  OnMenuClick(mnuExit, [this](QObject* s) { mnuExitClick(s); });
+  OnMenuClick(mnuRead, [this](QObject* s) {
     if (mnuPager->isEnabled())
-      mnuReadClick(mnuRead);
+      mnuReadClick(s);
   });
-  connect(mnuWrite, &QAction::triggered, this, [this] {
+  OnMenuClick(mnuWrite, [this](QObject* s) {
     if (mnuPager->isEnabled())
-      mnuWriteClick(mnuWrite);
+      mnuWriteClick(s);
   });
-  connect(mnuVerfy, &QAction::triggered, this, [this] {
+  OnMenuClick(mnuVerfy, [this](QObject* s) {
     if (mnuPager->isEnabled())
-      mnuVerfyClick(mnuVerfy);
+      mnuVerfyClick(s);
   });
-  connect(mnuAbout, &QAction::triggered, this, [this] { mnuAboutClick(mnuAbout); });
+  OnMenuClick(mnuAbout, [this](QObject* s) { mnuAboutClick(s); });
 }
 
 // ---- Groups ----------------------------------------------------------------------------------
@@ -242,10 +243,8 @@ void TfmMain::CreateControls() {
   StatusBar1->setSizeGripEnabled(true);
   const int panelWidths[3] = {230, 260, 0};
   for (int p = 0; p < 3; ++p) {
-    StatusPanels[p] = new QLabel(StatusBar1);
+    StatusPanels[p] = new TStatusPanel(StatusBar1);
     StatusPanels[p]->setObjectName(QString("StatusPanel%1").arg(p));
-    StatusPanels[p]->setFrameShape(QFrame::StyledPanel);
-    StatusPanels[p]->setFrameShadow(QFrame::Sunken);
     if (panelWidths[p] > 0) {
       StatusPanels[p]->setFixedWidth(panelWidths[p]);
       StatusBar1->addWidget(StatusPanels[p]);
@@ -253,7 +252,7 @@ void TfmMain::CreateControls() {
       StatusBar1->addWidget(StatusPanels[p], 1);
     }
   }
-  StatusPanels[1]->setText(" Ready");
+  StatusPanels[1]->SetText(" Ready");
 
   edtNull = Add<QLineEdit>(Background, "edtNull", "TEdit");
   edtNull->setFrame(false);

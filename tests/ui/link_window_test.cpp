@@ -121,6 +121,8 @@ TEST_F(TLinkWindow, WithoutAnEncoderThePagerKeysDoNothing) {
     EXPECT_FALSE(item->isEnabled());
   EXPECT_TRUE(Messages.empty()) << "the poll never opens a message box";
   EXPECT_EQ(w.groupKeyDefine->y(), w.GroupBox1->y() + w.GroupBox1->height() + 10);
+  EXPECT_EQ(w.PageControl1->y(), w.groupKeyDefine->y() + w.groupKeyDefine->height() + 10)
+      << "the page control follows the group the poll moved";
   EXPECT_TRUE(w.PageControl1->isVisible());
   EXPECT_EQ(w.StatusText(2), "");
   EXPECT_TRUE(w.Timer2->isActive());
