@@ -10,8 +10,10 @@
 # cannot read the checkout (a clone below /root, say), the build and both runs use a copy of the
 # checkout in /var/tmp, removed at the end; nothing outside the tree changes its permissions.
 #
-# At the end it runs scripts/test-windows.sh: the Windows cross-build and its tests under Wine
-# (a few minutes more). KX470_SKIP_WINDOWS=1 leaves that out.
+# At the end it runs scripts/test-windows.sh: the Windows cross-build and its tests under Wine,
+# and, when no ctest arguments pick tests, scripts/package.sh: the Debian package built from a
+# Release build and tested (a few minutes more each). KX470_SKIP_WINDOWS=1 and
+# KX470_SKIP_PACKAGE=1 leave them out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -120,6 +122,14 @@ if [[ ${KX470_SKIP_WINDOWS:-0} != 1 ]]; then
   fi
 fi
 
+if [[ ${KX470_SKIP_PACKAGE:-0} != 1 && ${#ctest_args[@]} -eq 0 ]]; then
+  echo
+  echo "=== The Debian package, built and tested (KX470_SKIP_PACKAGE=1 skips) ==="
+  if ! "$root/scripts/package.sh"; then
+    summary+=("The Debian package failed to build or its test failed (see above)")
+  fi
+fi
+
 if [[ ${#summary[@]} -gt 0 ]]; then
   echo
   echo "=== FAILED ==="
@@ -129,4 +139,7 @@ fi
 echo
 skipped=
 if [[ ${KX470_SKIP_WINDOWS:-0} == 1 ]]; then skipped=" (the Windows tests were skipped)"; fi
+if [[ ${KX470_SKIP_PACKAGE:-0} == 1 || ${#ctest_args[@]} -gt 0 ]]; then
+  skipped+=" (the package was not built)"
+fi
 echo "=== Every test passed${user:+, as root and as $user}$skipped ==="

@@ -75,6 +75,8 @@ protected:
 
 private:
   void AnswerMessageBox() {
+    if (FAnswering)
+      return;
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) {
       FWaited = 0;
@@ -109,10 +111,16 @@ private:
     QAbstractButton* pressed = box->button(button);
     if (!pressed)
       pressed = box->defaultButton();
-    QTest::mouseClick(pressed, Qt::LeftButton);
+    // Through the X server like the user's click: the window manager then sees the user act in
+    // the box, and gives the activation back to the window that asks for it afterwards. The
+    // click settles in a nested event loop; the timer must not answer the same box twice.
+    FAnswering = true;
+    X.Click(pressed);
+    FAnswering = false;
   }
 
   std::unique_ptr<QTimer> FAnswerer;
   int FWaited = 0;
   int FInactiveBoxes = 0;
+  bool FAnswering = false;
 };
