@@ -43,6 +43,10 @@ struct TPageLookup {
 // The page of entry `entry` (0-based); only entries of the capcode set exist.
 TPageLookup PageOfEntry(const TImageBytes& image, int entry);
 
+// One line for people: "KEY_S3: entry #1, capcode 1234567, function 0 0, Alpha, 1200 bps,
+// Normal, 2 batches, sent 3 times 5 s apart".
+std::string PageSummary(const TEntryPage& page);
+
 // The page that push-button input `key` (1..8, "KEY_S<key>") triggers: the entry the key map
 // assigns it to. When several entries have it, the first is sent and a warning says so.
 TPageLookup PageOfKey(const TImageBytes& image, int key);

@@ -49,22 +49,6 @@ QString Hex32(std::uint32_t word) {
   return QString("%1").arg(word, 8, 16, QChar('0')).toUpper();
 }
 
-std::string Summary(const TEntryPage& page) {
-  const TTransmission& t = page.Transmission;
-  std::string text;
-  if (page.Key)
-    text += "KEY_S" + std::to_string(*page.Key) + ": ";
-  text += "entry #" + std::to_string(page.Entry + 1) + ", capcode " + std::to_string(page.Capcode) +
-          ", function " + kFunctionItems[page.Function] + ", " +
-          kMessageTypeItems[static_cast<int>(page.Type)] + ", " + std::to_string(t.BitRate) +
-          " bps, " + (t.Inverted ? "Invert" : "Normal") + ", " + std::to_string(t.Batches.size()) +
-          (t.Batches.size() == 1 ? " batch" : " batches") + ", sent " +
-          std::to_string(t.Transmissions) + (t.Transmissions == 1 ? " time" : " times");
-  if (t.Transmissions > 1)
-    text += " " + std::to_string(t.RepeatWait) + " s apart";
-  return text;
-}
-
 int RunPage(const TPageOptions& options, TReport& report) {
   if (options.Raw == "-" && ::isatty(1) == 1)
     throw EUsage("--raw - would write binary samples to the terminal; redirect standard output");
@@ -111,7 +95,7 @@ int RunPage(const TPageOptions& options, TReport& report) {
       return report.ExitStatus();
     }
   }
-  TResult result = TResult::Success("file", options.File, Summary(page));
+  TResult result = TResult::Success("file", options.File, PageSummary(page));
   if (page.Key)
     result.Add("key", page.Key.value());
   result.Add("entry", page.Entry + 1)
