@@ -156,30 +156,35 @@ bool WriteRawAudio(int fd, const TTransmission& transmission, std::string& error
   });
 }
 
-bool WriteAudioFile(const std::string& path, bool wav, const TTransmission& transmission,
-                    std::string& error) {
+bool WriteAudio(int fd, bool wav, const TTransmission& transmission, std::string& error) {
+  if (!wav)
+    return WriteRawAudio(fd, transmission, error);
   const std::uint64_t dataBytes = AudioSampleCount(transmission) * 2;
-  if (wav && dataBytes > std::numeric_limits<std::uint32_t>::max() - 36u) {
+  if (dataBytes > std::numeric_limits<std::uint32_t>::max() - 36u) {
     error = "the page lasts too long for a WAV file (" + std::to_string(dataBytes) +
             " bytes of samples); write it raw";
     return false;
   }
+  const std::vector<std::uint8_t> header = WavHeader(static_cast<std::uint32_t>(dataBytes));
+  return WriteAll(fd, header.data(), header.size(), error) &&
+         WriteRawAudio(fd, transmission, error);
+}
+
+bool WriteAudioFile(const std::string& path, bool wav, const TTransmission& transmission,
+                    std::string& error) {
+  if (wav && AudioSampleCount(transmission) * 2 > std::numeric_limits<std::uint32_t>::max() - 36u)
+    return WriteAudio(-1, wav, transmission, error); // refused before the file is touched
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = path + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = true;
-  if (wav) {
-    const std::vector<std::uint8_t> header = WavHeader(static_cast<std::uint32_t>(dataBytes));
-    ok = WriteAll(fd, header.data(), header.size(), error);
-  }
-  ok = ok && WriteRawAudio(fd, transmission, error);
+  bool ok = WriteAudio(fd, wav, transmission, error);
   if (::close(fd) != 0 && ok) {
     error = std::strerror(errno);
     ok = false;
   }
-  if (!ok && error.rfind(path, 0) != 0)
+  if (!ok)
     error = path + ": " + error;
   return ok;
 }

@@ -53,6 +53,9 @@ bool RenderAudio(const TTransmission& transmission, const TSampleSink& sink);
 
 // Raw little-endian samples to an open file descriptor (a file, a FIFO, a pipe).
 bool WriteRawAudio(int fd, const TTransmission& transmission, std::string& error);
-// The audio to a file: raw samples, or a WAV file (PCM, 16 bits, mono, 22050 Hz).
+// The same as a WAV file (PCM, 16 bits, mono, 22050 Hz) when `wav`. A page too long for WAV's
+// 32-bit sizes is refused before anything is written.
+bool WriteAudio(int fd, bool wav, const TTransmission& transmission, std::string& error);
+// The audio to a file, created or emptied first.
 bool WriteAudioFile(const std::string& path, bool wav, const TTransmission& transmission,
                     std::string& error);

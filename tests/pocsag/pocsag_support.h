@@ -127,7 +127,9 @@ inline bool ParseMultimon(const std::string& output, std::vector<TDecoded>& page
     start = end + 1;
     if (line.empty())
       continue;
-    if (line.size() > 30 && line.substr(line.find(':')) == ": Warning: Message too long") {
+    const std::string tooLong = ": Warning: Message too long";
+    if (line.size() > tooLong.size() &&
+        line.compare(line.size() - tooLong.size(), tooLong.size(), tooLong) == 0) {
       cut = true;
       continue;
     }

@@ -131,6 +131,7 @@ TEST_F(TPageCli, WavAndRawHoldTheSameAudioThatTheDecoderReads) {
   ASSERT_EQ(piped.Exit, 0);
   EXPECT_EQ(piped.Out, rawBytes);
   EXPECT_NE(piped.Err.find("KEY_S3: entry #1"), std::string::npos) << piped.Err;
+  EXPECT_EQ(Cli({"page", kDemo, "--key", "3", "--wav", "-"}).Out, wavBytes);
 
   std::vector<TDecoded> decoded;
   std::string problem;

@@ -26,7 +26,8 @@ Output:
                 16-bit mono at 22050 Hz, with the polarity applied ("Normal": a 1 bit is the
                 low level), silence during the repeat waits
   --raw OUT     the same audio as raw 16-bit little-endian samples, as multimon-ng -t raw
-                reads them; OUT - writes to standard output
+                reads them
+                For both, OUT - writes to standard output, and the summary goes to stderr
 
 What POCSAG cannot carry is warned about on standard error, and the page is given all the
 same (exit status 0): an Alpha or Binary byte of 0x80 or above goes out as its low 7 bits
@@ -50,8 +51,8 @@ QString Hex32(std::uint32_t word) {
 }
 
 int RunPage(const TPageOptions& options, TReport& report) {
-  if (options.Raw == "-" && ::isatty(1) == 1)
-    throw EUsage("--raw - would write binary samples to the terminal; redirect standard output");
+  if ((options.Raw == "-" || options.Wav == "-") && ::isatty(1) == 1)
+    throw EUsage("- would write binary samples to the terminal; redirect standard output");
   std::string error;
   const std::optional<TImageBytes> image = LoadTableFile(options.File, error);
   if (!image) {
@@ -88,8 +89,8 @@ int RunPage(const TPageOptions& options, TReport& report) {
   const bool audio = !options.Wav.empty() || !options.Raw.empty();
   const std::string out = !options.Wav.empty() ? options.Wav : options.Raw;
   if (audio) {
-    const bool ok = out == "-" ? WriteRawAudio(1, t, error)
-                               : WriteAudioFile(out, !options.Wav.empty(), t, error);
+    const bool wav = !options.Wav.empty();
+    const bool ok = out == "-" ? WriteAudio(1, wav, t, error) : WriteAudioFile(out, wav, t, error);
     if (!ok) {
       report.Print(TResult::Failure("file", options.File, error));
       return report.ExitStatus();
@@ -126,7 +127,7 @@ int RunPage(const TPageOptions& options, TReport& report) {
     std::fflush(stdout);
     return kExitOk;
   }
-  // Raw samples on standard output leave no room for the summary there.
+  // Samples on standard output leave no room for the summary there.
   if (out == "-" && !report.Options().Json) {
     if (!report.Options().Quiet)
       std::fprintf(stderr, "%s\n", result.Message.c_str());

@@ -19,25 +19,23 @@ void Tell(const std::string& text) {
 
 } // namespace
 
-TTransmitter::TTransmitter(std::string airPath)
-    : FAirPath(std::move(airPath)), FThread([this] { Work(); }) {}
+TTransmitter::TTransmitter(std::string airPath) : FState(std::make_shared<TState>()) {
+  FState->AirPath = std::move(airPath);
+  FThread = std::thread([state = FState] { Work(state); });
+}
 
 TTransmitter::~TTransmitter() {
-  {
-    std::lock_guard lock(FMutex);
-    FStop = true;
-  }
-  FWake.notify_all();
-  std::unique_lock lock(FMutex);
-  // A page still going out may wait on a FIFO nobody reads: the program is ending, so it is
-  // left to the end of the process rather than waited for.
-  if (FSending) {
-    lock.unlock();
-    FThread.detach();
-    return;
-  }
+  std::unique_lock lock(FState->Mutex);
+  FState->Stop = true;
+  const bool sending = FState->Sending;
   lock.unlock();
-  FThread.join();
+  FState->Wake.notify_all();
+  // A page still going out may wait on a FIFO nobody reads: the program is ending, so it is
+  // left to the end of the process rather than waited for. The thread keeps the state alive.
+  if (sending)
+    FThread.detach();
+  else
+    FThread.join();
 }
 
 void TTransmitter::Press(int key, const TImageBytes& image) {
@@ -50,36 +48,37 @@ void TTransmitter::Press(int key, const TImageBytes& image) {
   for (const std::string& warning : lookup.Page->Warnings)
     Tell("warning: " + warning);
   {
-    std::lock_guard lock(FMutex);
-    FJobs.push_back({PageSummary(*lookup.Page), lookup.Page->Transmission});
+    std::lock_guard lock(FState->Mutex);
+    FState->Jobs.push_back({PageSummary(*lookup.Page), lookup.Page->Transmission});
   }
-  FWake.notify_all();
+  FState->Wake.notify_all();
 }
 
-void TTransmitter::Work() {
-  std::unique_lock lock(FMutex);
+void TTransmitter::Work(const std::shared_ptr<TState>& state) {
+  std::unique_lock lock(state->Mutex);
   for (;;) {
-    FWake.wait(lock, [this] { return FStop || !FJobs.empty(); });
-    if (FStop)
+    state->Wake.wait(lock, [&] { return state->Stop || !state->Jobs.empty(); });
+    if (state->Stop)
       return;
-    const TJob job = std::move(FJobs.front());
-    FJobs.pop_front();
-    FSending = true;
+    const TJob job = std::move(state->Jobs.front());
+    state->Jobs.pop_front();
+    state->Sending = true;
     lock.unlock();
+    const std::string& path = state->AirPath;
     // Appended: a file is a recording of the air, one page after the other.
-    const int fd = ::open(FAirPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     std::string error;
     if (fd < 0)
-      Tell("cannot send to " + FAirPath + ": " + std::strerror(errno));
+      Tell("cannot send to " + path + ": " + std::strerror(errno));
     else if (!WriteRawAudio(fd, job.Transmission, error))
-      Tell("sending to " + FAirPath + " failed: " + error);
+      Tell("sending to " + path + " failed: " + error);
     else
-      Tell(job.Summary.substr(0, job.Summary.find(':')) + " sent to " + FAirPath + ":" +
+      Tell(job.Summary.substr(0, job.Summary.find(':')) + " sent to " + path + ":" +
            job.Summary.substr(job.Summary.find(':') + 1));
     if (fd >= 0)
       ::close(fd);
     lock.lock();
-    FSending = false;
+    state->Sending = false;
   }
 }
 

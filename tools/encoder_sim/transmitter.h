@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,14 +31,18 @@ private:
     std::string Summary;
     TTransmission Transmission;
   };
-  void Work();
+  // Shared with the sending thread, which may outlive the transmitter (see the destructor).
+  struct TState {
+    std::string AirPath;
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    std::deque<TJob> Jobs;
+    bool Stop = false;
+    bool Sending = false;
+  };
+  static void Work(const std::shared_ptr<TState>& state);
 
-  std::string FAirPath;
-  std::mutex FMutex;
-  std::condition_variable FWake;
-  std::deque<TJob> FJobs;
-  bool FStop = false;
-  bool FSending = false;
+  std::shared_ptr<TState> FState;
   std::thread FThread;
 };
 
