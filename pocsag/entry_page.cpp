@@ -165,14 +165,14 @@ std::string PageSummary(const TEntryPage& page) {
   const TTransmission& t = page.Transmission;
   std::string text;
   if (page.Key)
-    text += "KEY_S" + std::to_string(*page.Key) + ": ";
+    text.append("KEY_S").append(std::to_string(*page.Key)).append(": ");
   text += EntryName(page.Entry) + ", capcode " + std::to_string(page.Capcode) + ", function " +
           kFunctionItems[page.Function] + ", " + kMessageTypeItems[static_cast<int>(page.Type)] +
           ", " + std::to_string(t.BitRate) + " bps, " + kPolarityItems[t.Inverted ? 1 : 0] + ", " +
           std::to_string(t.Batches.size()) + (t.Batches.size() == 1 ? " batch" : " batches") +
           ", sent " + std::to_string(t.Transmissions) + (t.Transmissions == 1 ? " time" : " times");
   if (t.Transmissions > 1)
-    text += " " + std::to_string(t.RepeatWait) + " s apart";
+    text.append(" ").append(std::to_string(t.RepeatWait)).append(" s apart");
   return text;
 }
 

@@ -185,6 +185,7 @@ TEST_F(TPageCli, RefusalsAndUsage) {
   EXPECT_EQ(Cli({"page", demo, "--entry", "0"}).Exit, 2);
   EXPECT_EQ(Cli({"page", demo, "--key", "3", "--codewords", "--wav", "x.wav"}).Exit, 2);
   EXPECT_EQ(Cli({"page", demo, "--key", "3", "--raw", "x", "--wav", "x.wav"}).Exit, 2);
+  EXPECT_EQ(Cli({"page", demo, "--key", "3", "--raw", "-", "--json"}).Exit, 2);
   const TRun help = Cli({"page", "--help"});
   EXPECT_EQ(help.Exit, 0);
   EXPECT_NE(help.Out.find("kx470-cli page FILE"), std::string::npos);

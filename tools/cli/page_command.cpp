@@ -51,8 +51,11 @@ QString Hex32(std::uint32_t word) {
 }
 
 int RunPage(const TPageOptions& options, TReport& report) {
-  if ((options.Raw == "-" || options.Wav == "-") && ::isatty(1) == 1)
+  const bool toStdout = options.Raw == "-" || options.Wav == "-";
+  if (toStdout && ::isatty(1) == 1)
     throw EUsage("- would write binary samples to the terminal; redirect standard output");
+  if (toStdout && report.Options().Json)
+    throw EUsage("--json and the samples cannot share standard output; give a file for the audio");
   std::string error;
   const std::optional<TImageBytes> image = LoadTableFile(options.File, error);
   if (!image) {
@@ -104,7 +107,7 @@ int RunPage(const TPageOptions& options, TReport& report) {
       .Add("function", kFunctionItems[page.Function])
       .Add("type", kMessageTypeItems[static_cast<int>(page.Type)])
       .Add("bit_rate", t.BitRate)
-      .Add("polarity", t.Inverted ? "Invert" : "Normal")
+      .Add("polarity", kPolarityItems[t.Inverted ? 1 : 0])
       .Add("transmissions", t.Transmissions)
       .Add("repeat_wait", t.RepeatWait)
       .Add("preamble_bits", kPreambleBits)
