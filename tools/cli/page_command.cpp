@@ -17,7 +17,8 @@ const char* const kPageHelp =
 Gives the POCSAG page that the configuration in the table file FILE sends: for --key K the
 entry that push-button input K (1 to 8, "KEY_SK") is assigned to in the key map, for --entry N
 entry N (1 to 8, as "CapCode #N"). The page goes out at the configured bit rate and polarity,
-repeat count + 1 times with the repeat wait between.
+repeat count + 1 times with the repeat wait between. FILE's checksum must be valid, as for
+write: a configuration the encoder would not take sends nothing.
 
 Output:
   --codewords   (the default) the codewords of one transmission in hex, one batch per line:
