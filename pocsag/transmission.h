@@ -56,6 +56,7 @@ bool WriteRawAudio(int fd, const TTransmission& transmission, std::string& error
 // The same as a WAV file (PCM, 16 bits, mono, 22050 Hz) when `wav`. A page too long for WAV's
 // 32-bit sizes is refused before anything is written.
 bool WriteAudio(int fd, bool wav, const TTransmission& transmission, std::string& error);
-// The audio to a file, created or emptied first.
+// The audio to a file: a file is replaced whole or not at all (a failure keeps the old one);
+// a FIFO or a device gets the samples as they are made.
 bool WriteAudioFile(const std::string& path, bool wav, const TTransmission& transmission,
                     std::string& error);

@@ -7,6 +7,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -135,5 +137,46 @@ TEST(TAudio, FilesRawAndWav) {
 
   EXPECT_FALSE(WriteAudioFile(dir + "/no/such/dir.raw", false, t, error));
   EXPECT_EQ(error, dir + "/no/such/dir.raw: No such file or directory");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(TAudio, AFileIsReplacedWholeOrNotAtAll) {
+  char pattern[] = "/tmp/kx470-audio-XXXXXX";
+  const std::string dir = ::mkdtemp(pattern);
+  const std::string file = dir + "/page.wav";
+  std::ofstream(file) << "old";
+  ::chmod(file.c_str(), 0640);
+  std::filesystem::create_symlink(file, dir + "/link.wav");
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  // Far beyond the 4 GiB a WAV file can say: refused, and the old file is still there.
+  TTransmission endless = Plain(512, false, 1000, 250);
+  std::string error;
+  EXPECT_FALSE(WriteAudioFile(file, true, endless, error));
+  EXPECT_NE(error.find("too long for a WAV file"), std::string::npos) << error;
+  EXPECT_EQ(slurp(file), "old");
+
+  // Through the link: its target is replaced, keeps its permission bits, the link stays, and
+  // no temporary file is left.
+  ASSERT_TRUE(WriteAudioFile(dir + "/link.wav", true, Plain(512, false), error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.wav"));
+  EXPECT_EQ(slurp(file).size(), AudioSampleCount(Plain(512, false)) * 2 + 44);
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+
+  // A FIFO gets the samples as they come.
+  const std::string fifo = dir + "/air";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string heard;
+  std::thread listener([&] { heard = slurp(fifo); });
+  EXPECT_TRUE(WriteAudioFile(fifo, false, Plain(2400, true), error)) << error;
+  listener.join();
+  EXPECT_EQ(heard.size(), AudioSampleCount(Plain(2400, true)) * 2);
+  EXPECT_FALSE(WriteAudioFile(dir, false, Plain(2400, true), error));
+  EXPECT_EQ(error, dir + ": is a folder");
   std::filesystem::remove_all(dir);
 }
