@@ -14,12 +14,13 @@ void RegisterFileCommands(TCli& cli); // check, show
 void RegisterBuildCommand(TCli& cli);
 void RegisterSetCommand(TCli& cli);
 void RegisterDiffCommand(TCli& cli);
+void RegisterPageCommand(TCli& cli);
 
 namespace {
 
 const std::vector<void (*)(TCli&)> kRegistrations{RegisterLinkCommands, RegisterFileCommands,
                                                   RegisterBuildCommand, RegisterSetCommand,
-                                                  RegisterDiffCommand};
+                                                  RegisterDiffCommand,  RegisterPageCommand};
 
 const char* const kCommonOptions = R"(
 Options of every command:

@@ -3,14 +3,17 @@
 #include "app/version.h"
 #include "image/config_image.h"
 #include "image/table_file.h"
+#include "pocsag/entry_page.h"
 #include "tools/encoder_sim/encoder_model.h"
 #include "tools/encoder_sim/pty_line.h"
 #include "tools/encoder_sim/sim_options.h"
+#include "tools/encoder_sim/transmitter.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -60,8 +63,13 @@ public:
     FStart = sim::TClock::now();
     if (options.Verbose)
       FModel.SetLogHook([this](const std::string& text) { Log(text); });
-    if (!options.SavePath.empty())
-      FModel.SetSaveHook([this](const TImageBytes& bytes) { return Save(bytes); });
+    if (!options.AirPath.empty()) {
+      FTransmitter = std::make_unique<sim::TTransmitter>(options.AirPath);
+      FPresses = options.Presses;
+      FWatchInput = true;
+    }
+    if (!options.SavePath.empty() || !FPresses.empty())
+      FModel.SetSaveHook([this](const TImageBytes& bytes) { return Written(bytes); });
   }
 
   int Run(const sigset_t& waitMask);
@@ -88,6 +96,17 @@ private:
     return true;
   }
 
+  // A write of all eight blocks has completed: keep the image, then press what waits for it.
+  bool Written(const TImageBytes& bytes) {
+    const bool kept = FOptions.SavePath.empty() || Save(bytes);
+    for (const int key : FPresses)
+      FTransmitter->Press(key, bytes);
+    FPresses.clear();
+    return kept;
+  }
+
+  void ReadInput();
+  void Command(const std::string& line);
   bool ReadFromTool(std::string& error);
   bool Feed(const std::uint8_t* bytes, std::size_t count, std::string& error);
   bool EndStall(std::string& error);
@@ -102,7 +121,48 @@ private:
   // A stall holds back the rest of an answer and the tool's bytes not yet taken in.
   std::optional<sim::TClock::time_point> FStallEnd;
   sim::TBytes FHeldOut, FHeldIn;
+  std::unique_ptr<sim::TTransmitter> FTransmitter;
+  std::vector<int> FPresses; // pressed after the next completed write
+  bool FWatchInput = false;  // standard input carries "press K" lines
+  std::string FInput;        // a line not yet complete
 };
+
+void TSimulator::ReadInput() {
+  char buffer[256];
+  const ssize_t got = ::read(0, buffer, sizeof buffer);
+  if (got < 0 && (errno == EINTR || errno == EAGAIN))
+    return;
+  if (got <= 0) {
+    // The end of the input, or a terminal that is not ours to read (a background job).
+    FWatchInput = false;
+    return;
+  }
+  FInput.append(buffer, static_cast<std::size_t>(got));
+  for (std::size_t end; (end = FInput.find('\n')) != std::string::npos;) {
+    std::string line = FInput.substr(0, end);
+    FInput.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    Command(line);
+  }
+}
+
+void TSimulator::Command(const std::string& line) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos)
+    return;
+  const std::string text = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+  const std::string verb = "press ";
+  if (text.rfind(verb, 0) == 0) {
+    const std::string key = text.substr(verb.size());
+    if (key.size() == 1 && key[0] >= '1' && key[0] < '1' + kKeyInputs) {
+      FTransmitter->Press(key[0] - '0', FModel.Image());
+      return;
+    }
+  }
+  Complain("standard input: \"" + text + "\" is no command; say \"press K\" with K from 1 to " +
+           std::to_string(kKeyInputs));
+}
 
 void TSimulator::HangUp() {
   if (FOptions.Verbose)
@@ -179,7 +239,9 @@ int TSimulator::Run(const sigset_t& waitMask) {
       continue;
     }
     // A stalled encoder takes nothing in; what it sent before the stall still goes out.
-    pollfd fd{FLine.Master(), static_cast<short>(FStallEnd ? 0 : POLLIN), 0};
+    pollfd fds[2] = {{FLine.Master(), static_cast<short>(FStallEnd ? 0 : POLLIN), 0},
+                     {FWatchInput ? 0 : -1, POLLIN, 0}};
+    pollfd& fd = fds[0];
     if (FSender.WantsWritable())
       fd.events |= POLLOUT;
     auto wait = FSender.Timeout(now);
@@ -188,13 +250,15 @@ int TSimulator::Run(const sigset_t& waitMask) {
     timespec timeout{};
     if (wait)
       timeout = ToTimespec(*wait);
-    const int ready = ::ppoll(&fd, 1, wait ? &timeout : nullptr, &waitMask);
+    const int ready = ::ppoll(fds, 2, wait ? &timeout : nullptr, &waitMask);
     if (ready < 0) {
       if (errno == EINTR)
         continue;
       Complain(std::string("poll: ") + std::strerror(errno));
       return kExitFailure;
     }
+    if (FWatchInput && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+      ReadInput();
     if ((fd.revents & POLLIN) != 0 && !ReadFromTool(error)) {
       Complain(error);
       return kExitFailure;
@@ -264,6 +328,9 @@ int main(int argc, char** argv) {
   for (int s : {SIGTERM, SIGINT, SIGHUP})
     sigdelset(&waitMask, s);
   std::signal(SIGPIPE, SIG_IGN);
+  // Started in the background of a shell, reading the terminal would stop the simulator; the
+  // read fails instead, and the simulator stops listening to its input.
+  std::signal(SIGTTIN, SIG_IGN);
 
   TSimulator simulator(options, image);
   std::string error;

@@ -1,5 +1,7 @@
 #include "tools/encoder_sim/sim_options.h"
 
+#include "pocsag/entry_page.h"
+
 #include <charconv>
 #include <limits>
 
@@ -81,10 +83,19 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
         o.Faults.BadReplyChecksum = true;
       else
         o.Faults.StrayByte = true;
-    } else if (name == "--image" || name == "--save" || name == "--link") {
+    } else if (name == "--image" || name == "--save" || name == "--link" || name == "--air") {
       if (!takeValue(value) || value.empty())
         return fail("option " + name + " needs a file name");
-      (name == "--image" ? o.ImagePath : name == "--save" ? o.SavePath : o.LinkPath) = value;
+      (name == "--image"  ? o.ImagePath
+       : name == "--save" ? o.SavePath
+       : name == "--link" ? o.LinkPath
+                          : o.AirPath) = value;
+    } else if (name == "--press") {
+      std::uint64_t key = 0;
+      if (!takeValue(value) || !ParseNumber(value, 1, kKeyInputs, key))
+        return fail("option --press needs a push-button input from 1 to " +
+                    std::to_string(kKeyInputs) + ", not \"" + value + "\"");
+      o.Presses.push_back(static_cast<int>(key));
     } else if (name == "--pid" || name == "--mcu" || name == "--status" ||
                name == "--write-result") {
       std::uint64_t number = 0;
@@ -137,6 +148,8 @@ TParsedOptions ParseSimOptions(const std::vector<std::string>& arguments) {
                                           : "unexpected argument \"" + name + "\"");
     }
   }
+  if (!o.Presses.empty() && o.AirPath.empty())
+    return fail("option --press needs --air PATH to send the page to");
   return parsed;
 }
 
@@ -169,6 +182,18 @@ Line:
   -v, --verbose        log every command, reply and data frame to standard error
   -h, --help           show this text
   --version            show the program's version
+
+Transmitter (the encoder's radio, as baseband audio):
+  --air PATH           send pages to PATH as raw audio, 16-bit little-endian mono samples at
+                       22050 Hz (what multimon-ng -t raw reads): a FIFO, or a file that each
+                       page is appended to. The audio is the page of the image the simulator
+                       holds at the press, as kx470-cli page --raw gives it. With --air a line
+                       "press K" on standard input presses push-button input K (1 to 8)
+  --press K            press input K once the next write of all 8 blocks has completed; may be
+                       given more than once (pressed in order); needs --air
+  Each page sent is told on standard error ("KEY_S1 sent: ..."); a key that is assigned to
+  no entry is told and sends nothing. A FIFO is opened when a page is sent, and waits for its
+  reader without holding up the serial line.
 
 Faults (each may be combined with the others):
   --corrupt-block N    the data frame answering block N (read or write) has a wrong checksum;

@@ -19,6 +19,10 @@ struct TSimOptions {
   TIdentity Identity;
   TFaults Faults;
   std::optional<std::uint64_t> HangupAfter;
+  // The transmitter: pages go to AirPath as raw audio; Presses are pressed, in order, once the
+  // next write of all eight blocks has completed.
+  std::string AirPath;
+  std::vector<int> Presses;
 };
 
 struct TParsedOptions {
