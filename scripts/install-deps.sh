@@ -6,13 +6,10 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-de
           libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libudev-dev fonts-dejavu-core fonts-wqy-microhei xvfb xauth "$@")
 # The window tests on the xcb platform: a window manager on Xvfb, and XTest for real input.
 packages+=(openbox libxtst-dev)
-<<<<<<< HEAD
 # The completion test of kx470-cli uses bash-completion's functions.
 packages+=(bash-completion)
-=======
 # The independent POCSAG decoder that checks every page the tool and the simulator send.
 packages+=(multimon-ng)
->>>>>>> wip-pocsag
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

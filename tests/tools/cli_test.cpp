@@ -418,8 +418,10 @@ TEST_F(TCli, SeveralPortsShareOneProgressBar) {
   std::vector<std::unique_ptr<TSimProcess>> sims;
   std::vector<std::string> arguments{"read", "--out", (dir / "read-{port}.tbl").string()};
   for (std::uint32_t i = 0; i < 3; ++i) {
+    std::string name = "e";
+    name += std::to_string(i);
     sims.push_back(std::make_unique<TSimProcess>(
-        std::vector<std::string>{"--image", Table("e" + std::to_string(i), Valid(40 + i))}));
+        std::vector<std::string>{"--image", Table(name, Valid(40 + i))}));
     arguments.insert(arguments.end(), {"--port", sims.back()->Path});
   }
   int exit = -1;
