@@ -40,23 +40,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-as_user() {
-  setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups --inh-caps=-all -- "$@"
-}
+# shellcheck source=scripts/test-user.sh
+source "$root/scripts/test-user.sh"
 
 if [[ $(id -u) -eq 0 ]]; then
-  user=${KX470_TEST_USER:-kx470test}
-  if ! id -u "$user" >/dev/null 2>&1; then
-    groups=()
-    if getent group dialout >/dev/null; then groups=(--groups dialout); fi
-    useradd --system --user-group --no-create-home --home-dir /nonexistent \
-      --shell /usr/sbin/nologin "${groups[@]}" "$user"
-    echo "Created the system user $user for the unprivileged test run"
-  fi
-  if [[ $(id -u "$user") -eq 0 ]]; then
-    echo "KX470_TEST_USER=$user is root: the second run needs an unprivileged user" >&2
-    exit 2
-  fi
+  pick_test_user
   if [[ -z ${KX470_TEST_SOURCE:-} ]] &&
     ! as_user test -r "$src/tests/windows/run_under_wine.sh" -a -x "$src/tests/windows" \
       2>/dev/null; then

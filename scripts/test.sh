@@ -27,9 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-as_user() {
-  setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups --inh-caps=-all -- "$@"
-}
+# shellcheck source=scripts/test-user.sh
+source "$root/scripts/test-user.sh"
 
 # Whether the user can read the sources (and a build left by an earlier run) where they are.
 user_reads_checkout() {
@@ -44,18 +43,7 @@ user_reads_checkout() {
 }
 
 if [[ $(id -u) -eq 0 ]]; then
-  user=${KX470_TEST_USER:-kx470test}
-  if ! id -u "$user" >/dev/null 2>&1; then
-    groups=()
-    if getent group dialout >/dev/null; then groups=(--groups dialout); fi
-    useradd --system --user-group --no-create-home --home-dir /nonexistent \
-      --shell /usr/sbin/nologin "${groups[@]}" "$user"
-    echo "Created the system user $user for the unprivileged test run"
-  fi
-  if [[ $(id -u "$user") -eq 0 ]]; then
-    echo "KX470_TEST_USER=$user is root: the second run needs an unprivileged user" >&2
-    exit 2
-  fi
+  pick_test_user
   work=$(mktemp -d /var/tmp/kx470-test.XXXXXX)
   chmod 755 "$work"
   if ! user_reads_checkout; then
