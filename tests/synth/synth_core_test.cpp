@@ -129,7 +129,10 @@ TEST(RegisterMap, IniOrdersFollowTheTable) {
     if (field->Register != section) {
       EXPECT_EQ(field->Register, section + 1) << "sections are written Reg 0 to Reg 7";
       section = field->Register;
-      written += (written.empty() ? "" : " ") + std::to_string(section) + ":";
+      if (!written.empty())
+        written += ' ';
+      written += std::to_string(section);
+      written += ':';
     } else {
       written += ",";
     }
