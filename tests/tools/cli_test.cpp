@@ -299,7 +299,7 @@ TEST_F(TCli, ASecondOutputIsAUsageError) {
 }
 
 TEST_F(TCli, AFailedOpenNamesTheSystemsReasonUnderTheMessage) {
-  const std::string spec = "Error opening comm port. Port already in use?\n";
+  const std::string busyText = "Error opening comm port. Port already in use?\n";
   {
     // Held the way the tool holds a port: a second program is kept out, root or not.
     TSimProcess sim({});
@@ -307,16 +307,16 @@ TEST_F(TCli, AFailedOpenNamesTheSystemsReasonUnderTheMessage) {
     holder.Reconfigure(19200, sim.Path, kDataFormat8N1);
     const TRun run = Cli({"probe", "--port", sim.Path});
     EXPECT_EQ(run.Exit, 1);
-    EXPECT_TRUE(run.Err == spec + sim.Path + ": Device or resource busy\n" ||
+    EXPECT_TRUE(run.Err == busyText + sim.Path + ": Device or resource busy\n" ||
                 run.Err ==
-                    spec + sim.Path + ": Device or resource busy (locked by another program)\n")
+                    busyText + sim.Path + ": Device or resource busy (locked by another program)\n")
         << run.Err;
   }
   if (::geteuid() != 0) {
     const std::string locked = Table("locked", Valid());
     fs::permissions(locked, fs::perms::none);
     const TRun run = Cli({"read", "--port", locked, "--out", (dir / "x.tbl").string()});
-    EXPECT_EQ(run.Err, spec + locked + ": Permission denied\n");
+    EXPECT_EQ(run.Err, busyText + locked + ": Permission denied\n");
   }
 }
 
