@@ -40,29 +40,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=scripts/test-user.sh
-source "$root/scripts/test-user.sh"
+# shellcheck source=scripts/test-common.sh
+source "$root/scripts/test-common.sh"
 
 if [[ $(id -u) -eq 0 ]]; then
   pick_test_user
   if [[ -z ${KX470_TEST_SOURCE:-} ]] &&
     ! as_user test -r "$src/tests/windows/run_under_wine.sh" -a -x "$src/tests/windows" \
       2>/dev/null; then
-    echo "$user cannot read $src: building and testing a copy in $work/src"
-    mkdir "$work/src"
-    tar -C "$src" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf -
-    chmod -R a+rX "$work/src"
-    src=$work/src
+    copy_checkout "$src" "$work"
   fi
 fi
 
 # The simulator, native, with the settings of scripts/test.sh.
 native="$src/build-test"
-cmake -S "$src" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX470_SANITIZE=ON \
-  -DKX470_WERROR=ON -DKX470_BENCH=OFF >/dev/null
+configure_sanitized "$src" "$native"
 cmake --build "$native" -j"$(nproc)" --target kx470-sim
-export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 
 build="$src/build-windows"
 cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" \

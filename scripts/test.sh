@@ -27,8 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=scripts/test-user.sh
-source "$root/scripts/test-user.sh"
+# shellcheck source=scripts/test-common.sh
+source "$root/scripts/test-common.sh"
 
 # Whether the user can read the sources (and a build left by an earlier run) where they are.
 user_reads_checkout() {
@@ -47,20 +47,12 @@ if [[ $(id -u) -eq 0 ]]; then
   work=$(mktemp -d /var/tmp/kx470-test.XXXXXX)
   chmod 755 "$work"
   if ! user_reads_checkout; then
-    echo "$user cannot read $root: building and testing a copy in $work/src"
-    mkdir "$work/src"
-    tar -C "$root" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/src" -xf -
-    chmod -R a+rX "$work/src"
-    src=$work/src
+    copy_checkout "$root" "$work"
   fi
 fi
 
 build="$src/build-test"
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX470_SANITIZE=ON \
-  -DKX470_WERROR=ON -DKX470_BENCH=OFF >/dev/null
-export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+configure_sanitized "$src" "$build"
 export QT_QPA_PLATFORM=offscreen
 cmake --build "$build" -j"$(nproc)"
 

@@ -199,75 +199,11 @@ TEST_F(TPageCli, RefusalsAndUsage) {
 
 namespace {
 
-// kx470-sim with its standard input, output and error on pipes.
-class TAirSim {
+// kx470-sim with its standard input and error on pipes.
+class TAirSim : public TSimProcess {
 public:
-  explicit TAirSim(std::vector<std::string> options) {
-    int in[2], out[2], err[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0)
-      return;
-    FPid = ::fork();
-    if (FPid == 0) {
-      ::dup2(in[0], 0);
-      ::dup2(out[1], 1);
-      ::dup2(err[1], 2);
-      for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-        ::close(fd);
-      ExecProgram(KX470_BINARY_DIR "/tools/encoder_sim/kx470-sim", std::move(options));
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    FIn = in[1];
-    FErr = err[0];
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n')
-      Path += c;
-    ::close(out[0]);
-  }
-  ~TAirSim() {
-    Stop();
-    if (FIn >= 0)
-      ::close(FIn);
-    if (FErr >= 0)
-      ::close(FErr);
-  }
-  void Say(const std::string& line) {
-    const std::string text = line + "\n";
-    EXPECT_EQ(::write(FIn, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  }
-  // Standard error up to and with the first line that contains `what`, or all of it that came
-  // within 30 s.
-  std::string ErrorUntil(const std::string& what) {
-    const auto end = std::chrono::steady_clock::now() + 30s;
-    while (FErrText.find(what) == std::string::npos && std::chrono::steady_clock::now() < end) {
-      pollfd fd{FErr, POLLIN, 0};
-      if (::poll(&fd, 1, 100) <= 0)
-        continue;
-      char buffer[512];
-      const ssize_t got = ::read(FErr, buffer, sizeof buffer);
-      if (got <= 0)
-        break;
-      FErrText.append(buffer, static_cast<std::size_t>(got));
-    }
-    return FErrText;
-  }
-  int Stop() {
-    if (FPid <= 0)
-      return FExit;
-    ::kill(FPid, SIGTERM);
-    int status = 0;
-    ::waitpid(FPid, &status, 0);
-    FPid = -1;
-    FExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return FExit;
-  }
-  std::string Path;
-
-private:
-  pid_t FPid = -1;
-  int FIn = -1, FErr = -1, FExit = -1;
-  std::string FErrText;
+  explicit TAirSim(std::vector<std::string> options)
+      : TSimProcess(std::move(options), ESimStdio::Piped) {}
 };
 
 // multimon-ng reading a FIFO in the background until its writer closes it.
@@ -326,12 +262,12 @@ TEST_F(TSimAir, PressLinesOnStandardInputAppendToAFile) {
   REQUIRE_MULTIMON();
   const std::string air = (dir / "air.raw").string();
   TAirSim sim({"--air", air, "--image", kDemo});
-  sim.Say("press 8");
+  EXPECT_TRUE(sim.Say("press 8"));
   EXPECT_NE(sim.ErrorUntil("KEY_S8 sent").find("kx470-sim: KEY_S8 sent to " + air),
             std::string::npos);
-  sim.Say("press 1");
-  sim.Say("jump");
-  sim.Say("press 7");
+  EXPECT_TRUE(sim.Say("press 1"));
+  EXPECT_TRUE(sim.Say("jump"));
+  EXPECT_TRUE(sim.Say("press 7"));
   const std::string err = sim.ErrorUntil("KEY_S7 sent");
   EXPECT_NE(err.find("kx470-sim: KEY_S1 is not assigned to any entry of the key map: it sends "
                      "nothing\n"),
